@@ -1,0 +1,98 @@
+// The encoder's streams, byte for byte and code by code.
+#include <gtest/gtest.h>
+
+#include "codec_helpers.h"
+#include "common/code_stream.h"
+#include "stream_model.h"
+#include "tool_runner.h"
+
+namespace {
+
+using namespace testing_support;
+
+struct KnownStream {
+  std::string input;
+  std::string stream;
+};
+
+TEST(EncoderTest, WritesTheKnownStreams) {
+  const KnownStream cases[] = {
+      {"", std::string("\x00\x03\x02", 3)},
+      {"a", std::string("\x00\xC3\x04\x04", 4)},
+      {"abc", std::string("\x00\xC3\x88\x19\x13\x10", 6)},
+      {"aaaa", std::string("\x00\xC3\x08\x0C\x13\x10", 6)},
+  };
+  for (const KnownStream& c : cases) EXPECT_EQ(encode(c.input), c.stream) << "input " << c.input;
+}
+
+TEST(EncoderTest, TobeornotGivesTheClassicCodes) {
+  const std::string input = "TOBEORNOTTOBEORTOBEORNOT";
+  const std::string stream = encode(input);
+  EXPECT_EQ(stream.size(), 21u);
+  const ParsedStream parsed = parse_stream(stream);
+  ASSERT_EQ(parsed.error, "");
+  std::vector<uint32_t> codes;
+  for (const StreamCode& c : parsed.codes) codes.push_back(c.code);
+  const std::vector<uint32_t> expected = {256, 'T', 'O', 'B', 'E', 'O', 'R', 'N', 'O', 'T',
+                                          258, 260, 262, 267, 261, 263, 265, 257};
+  EXPECT_EQ(codes, expected);
+}
+
+// With no pair of neighbouring bytes repeated, data code k encodes input byte k, which puts
+// every width change and the segment's end at a known place.
+TEST(EncoderTest, WidensAfterTheCodesThatDefine512And1024And2048AndClearsAfter3839) {
+  const std::string input = distinct_pairs(5000);
+  const ParsedStream parsed = parse_stream(encode(input));
+  ASSERT_EQ(parsed.error, "");
+  ASSERT_EQ(parsed.decoded, input);
+  const auto& codes = parsed.codes;  // codes[k] is data code k of the first segment
+  const std::pair<size_t, uint32_t> widths[] = {{1, 9},    {255, 9},   {256, 10}, {767, 10},
+                                                {768, 11}, {1791, 11}, {1792, 12}, {3839, 12}};
+  for (const auto& [k, width] : widths) EXPECT_EQ(codes[k].width, width) << "data code " << k;
+  EXPECT_EQ(codes[3840].code, common::kClearCode);
+  EXPECT_EQ(codes[3840].width, 12u);
+  EXPECT_EQ(codes[3841].width, 9u);
+}
+
+TEST(EncoderTest, EndsSegmentsAtEveryWidthBoundary) {
+  for (const size_t k : {1u, 2u, 254u, 255u, 256u, 767u, 768u, 1791u, 1792u, 3838u, 3839u, 3840u, 7678u}) {
+    const std::string input = distinct_pairs(k);
+    const ParsedStream parsed = parse_stream(encode(input));
+    ASSERT_EQ(parsed.error, "") << k << " data codes";
+    EXPECT_EQ(parsed.decoded, input);
+    const StreamCode& end = parsed.codes.back();
+    EXPECT_EQ(end.code, common::kEndCode);
+    const uint32_t last_in_segment = static_cast<uint32_t>((k - 1) % 3839 + 1);
+    EXPECT_EQ(end.width, data_code_width(last_in_segment)) << k << " data codes";
+  }
+}
+
+// Every stream must fit the bound its input length gives; encode() sizes its buffer at
+// exactly the bound plus one byte, so the sanitizers catch a write past it.
+TEST(EncoderTest, StaysWithinTheBoundOnIncompressibleInput) {
+  std::vector<std::string> inputs;
+  for (size_t n = 0; n <= 24; ++n) inputs.push_back(random_bytes(n, static_cast<uint32_t>(n)));
+  inputs.push_back(random_bytes(3839 * 3 + 1, 7));
+  inputs.push_back(random_bytes(300000, 8));
+  inputs.push_back(distinct_pairs(65536));  // every data code a single byte: the real worst case
+  for (const std::string& input : inputs) {
+    const std::string stream = encode(input);
+    EXPECT_LE(static_cast<int64_t>(stream.size()),
+              common::max_stream_size(static_cast<int64_t>(input.size())));
+    const ParsedStream parsed = parse_stream(stream);
+    ASSERT_EQ(parsed.error, "") << "length " << input.size();
+    EXPECT_EQ(parsed.decoded, input);
+  }
+}
+
+TEST(EncoderTest, LongRunsAndTextFollowTheFormat) {
+  const std::string inputs[] = {std::string(200000, 'x'), text_like(500000, 3),
+                                std::string(40000, '\0') + random_bytes(40000, 4)};
+  for (const std::string& input : inputs) {
+    const ParsedStream parsed = parse_stream(encode(input));
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.decoded, input);
+  }
+}
+
+}  // namespace
