@@ -18,7 +18,8 @@ constexpr uint32_t kMaxSegmentDataCodes = kCodeLimit - kFirstStringCode + 1;
 
 static_assert(kEndCode == kClearCode + 1);
 static_assert(kFirstStringCode == kEndCode + 1);
-static_assert((1u << (kMinCodeWidth - 1)) == kClearCode, "9 bits are the narrowest width holding CLEAR");
+static_assert((1u << (kMinCodeWidth - 1)) == kClearCode,
+              "9 bits are the narrowest width holding CLEAR");
 static_assert(kMaxSegmentDataCodes == 3839);
 
 // Worst-case length in bytes of the stream for `input_length` bytes of input. Every data code

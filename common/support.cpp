@@ -1,22 +1,11 @@
-// Fatal messages, never-throwing heap buffers and file queries.
+// Never-throwing heap buffers and file queries.
 #include "support.h"
 
-#include <cstdarg>
-#include <cstdlib>
 #include <filesystem>
 #include <new>
 #include <system_error>
 
 namespace common {
-
-void fail(int status, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  std::vprintf(format, args);
-  va_end(args);
-  std::fflush(stdout);
-  std::exit(status);
-}
 
 std::unique_ptr<uint8_t[]> allocate_bytes(int64_t size) {
   if (size < 0 || static_cast<uint64_t>(size) > PTRDIFF_MAX) return nullptr;

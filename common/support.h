@@ -8,7 +8,8 @@
 namespace common {
 
 // Prints the printf-style message to standard output, flushes it and ends the process with
-// `status`. Open streams are flushed and closed by the process exit.
+// `status`. Open streams are flushed and closed by the process exit. Defined on its own in
+// fail.cpp, so that the fuzz targets can link one that throws instead.
 [[noreturn]] void fail(int status, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // Returns an owned, uninitialised buffer of `size` bytes, or an empty pointer when `size` is

@@ -201,7 +201,9 @@ int run(int argc, char** argv) {
   // Closing writes out what the staging stream still buffers; a failure there loses data.
   if (std::fclose(staging_stream) != 0) fail(1, "Error writing temporary data file\n");
   staging_stream = std::fopen(kStagingPath, "rb");
-  if (staging_stream == nullptr) fail(1, "Error -- Can't re-open temporary data file for reading\n");
+  if (staging_stream == nullptr) {
+    fail(1, "Error -- Can't re-open temporary data file for reading\n");
+  }
   load_and_fix(staging_stream, staged_bytes, head, entry_count);
   std::fclose(staging_stream);
   write_container(container, container_path);

@@ -22,7 +22,9 @@ constexpr uint32_t kCompressedFlag = 0x40000000;
 
 // Offset of the data area for `entry_count` entries: checksum word, the offset itself, one
 // offset word per entry.
-constexpr int64_t data_area_offset(int64_t entry_count) { return 8 + 4 * entry_count; }
+constexpr int64_t data_area_offset(int64_t entry_count) {
+  return 8 + 4 * entry_count;
+}
 
 // Loads the whole staging file (open for reading at its start), turns every node's staging
 // position into its entry offset word and computes the checksum word. Keeps the list and the

@@ -17,7 +17,9 @@ using common::fail;
 // The decoded entry gets this much room beyond its uncompressed size.
 constexpr int64_t kDecodeSlack = 16;
 
-[[noreturn]] void fail_short_entry() { fail(1, "Error %s\n", "reading file from FST"); }
+[[noreturn]] void fail_short_entry() {
+  fail(1, "Error %s\n", "reading file from FST");
+}
 
 // Reads the record's stored bytes. An entry that cannot lie inside the archive is refused as
 // a short read before its buffer is allocated; an offset that cannot be sought to (a negative
@@ -26,8 +28,8 @@ constexpr int64_t kDecodeSlack = 16;
 std::unique_ptr<uint8_t[]> read_entry(std::FILE* archive, const TocRecord& record) {
   const std::string_view name = record_name(record);
   if (record.stored_size < 0) {
-    fail(1, "Error -- Can't allocate memory for the FST file %.*s.\n", static_cast<int>(name.size()),
-         name.data());
+    fail(1, "Error -- Can't allocate memory for the FST file %.*s.\n",
+         static_cast<int>(name.size()), name.data());
   }
   const int64_t archive_length = common::stream_length(archive);
   if (record.offset < 0 || (archive_length >= 0 && record.stored_size > 0 &&
@@ -36,8 +38,8 @@ std::unique_ptr<uint8_t[]> read_entry(std::FILE* archive, const TocRecord& recor
   }
   auto data = common::allocate_bytes(record.stored_size);
   if (!data) {
-    fail(1, "Error -- Can't allocate memory for the FST file %.*s.\n", static_cast<int>(name.size()),
-         name.data());
+    fail(1, "Error -- Can't allocate memory for the FST file %.*s.\n",
+         static_cast<int>(name.size()), name.data());
   }
   if (std::fseek(archive, record.offset, SEEK_SET) != 0) fail_short_entry();
   const auto want = static_cast<size_t>(record.stored_size);

@@ -14,7 +14,9 @@ using common::fail;
 
 constexpr size_t kPartLimit = 255;  // name and extension parts are each cut to this length
 
-[[noreturn]] void fail_short_table() { fail(1, "Error %s\n", "reading FST table of contents"); }
+[[noreturn]] void fail_short_table() {
+  fail(1, "Error %s\n", "reading FST table of contents");
+}
 
 // Reads one word of a record; a short read means the table is not all there.
 int32_t read_word(std::FILE* archive) {
@@ -24,7 +26,9 @@ int32_t read_word(std::FILE* archive) {
 }
 
 // ASCII letters only: the lookup must not depend on the locale.
-char fold_case(char ch) { return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch; }
+char fold_case(char ch) {
+  return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
+}
 
 bool equal_folded(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -68,7 +72,9 @@ Toc read_toc(std::FILE* archive) {
   }
   // A table longer than the archive cannot be there: say so before allocating room for it.
   const int64_t archive_length = common::stream_length(archive);
-  if (archive_length >= 0 && 4 + kRecordSize * count > archive_length) fail_short_table();
+  if (count > 0 && archive_length >= 0 && 4 + kRecordSize * count > archive_length) {
+    fail_short_table();
+  }
 
   Toc toc{std::unique_ptr<TocRecord[]>(new (std::nothrow) TocRecord[static_cast<size_t>(count)]),
           count};

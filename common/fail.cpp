@@ -1,0 +1,19 @@
+// The process-ending report of a fatal error.
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+#include "support.h"
+
+namespace common {
+
+void fail(int status, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::vprintf(format, args);
+  va_end(args);
+  std::fflush(stdout);
+  std::exit(status);
+}
+
+}  // namespace common
