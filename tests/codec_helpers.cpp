@@ -7,26 +7,23 @@
 #include <random>
 
 #include "common/code_stream.h"
-#include "corvane/encoder.h"
+#include "fst_writer.h"
 #include "pellux/decoder.h"
 
 namespace testing_support {
 
 std::string encode(const std::string& input) {
-  const auto length = static_cast<int64_t>(input.size());
-  const int64_t bound = common::max_stream_size(length);
-  auto out = std::make_unique<uint8_t[]>(static_cast<size_t>(bound + 1));
-  const int64_t written =
-      corvane::compress_buffer(out.get(), reinterpret_cast<const uint8_t*>(input.data()), length);
-  EXPECT_LE(written, bound);
-  return std::string(reinterpret_cast<const char*>(out.get()), static_cast<size_t>(written));
+  std::string stream = encode_stream(input);
+  EXPECT_LE(static_cast<int64_t>(stream.size()),
+            common::max_stream_size(static_cast<int64_t>(input.size())));
+  return stream;
 }
 
 std::string decode(const std::string& stream, int64_t capacity) {
   auto out = std::make_unique<uint8_t[]>(static_cast<size_t>(capacity));
-  const int64_t written =
-      pellux::decompress_buffer(out.get(), capacity, reinterpret_cast<const uint8_t*>(stream.data()),
-                                static_cast<int64_t>(stream.size()));
+  const int64_t written = pellux::decompress_buffer(out.get(), capacity,
+                                                    reinterpret_cast<const uint8_t*>(stream.data()),
+                                                    static_cast<int64_t>(stream.size()));
   EXPECT_GE(written, 0);
   EXPECT_LE(written, capacity);
   return std::string(reinterpret_cast<const char*>(out.get()), static_cast<size_t>(written));

@@ -33,8 +33,8 @@ TEST(EncoderTest, TobeornotGivesTheClassicCodes) {
   ASSERT_EQ(parsed.error, "");
   std::vector<uint32_t> codes;
   for (const StreamCode& c : parsed.codes) codes.push_back(c.code);
-  const std::vector<uint32_t> expected = {256, 'T', 'O', 'B', 'E', 'O', 'R', 'N', 'O', 'T',
-                                          258, 260, 262, 267, 261, 263, 265, 257};
+  const std::vector<uint32_t> expected = {256, 'T', 'O', 'B', 'E', 'O', 'R', 'N', 'O',
+                                          'T', 258, 260, 262, 267, 261, 263, 265, 257};
   EXPECT_EQ(codes, expected);
 }
 
@@ -46,7 +46,7 @@ TEST(EncoderTest, WidensAfterTheCodesThatDefine512And1024And2048AndClearsAfter38
   ASSERT_EQ(parsed.error, "");
   ASSERT_EQ(parsed.decoded, input);
   const auto& codes = parsed.codes;  // codes[k] is data code k of the first segment
-  const std::pair<size_t, uint32_t> widths[] = {{1, 9},    {255, 9},   {256, 10}, {767, 10},
+  const std::pair<size_t, uint32_t> widths[] = {{1, 9},    {255, 9},   {256, 10},  {767, 10},
                                                 {768, 11}, {1791, 11}, {1792, 12}, {3839, 12}};
   for (const auto& [k, width] : widths) EXPECT_EQ(codes[k].width, width) << "data code " << k;
   EXPECT_EQ(codes[3840].code, common::kClearCode);
@@ -55,7 +55,8 @@ TEST(EncoderTest, WidensAfterTheCodesThatDefine512And1024And2048AndClearsAfter38
 }
 
 TEST(EncoderTest, EndsSegmentsAtEveryWidthBoundary) {
-  for (const size_t k : {1u, 2u, 254u, 255u, 256u, 767u, 768u, 1791u, 1792u, 3838u, 3839u, 3840u, 7678u}) {
+  for (const size_t k :
+       {1u, 2u, 254u, 255u, 256u, 767u, 768u, 1791u, 1792u, 3838u, 3839u, 3840u, 7678u}) {
     const std::string input = distinct_pairs(k);
     const ParsedStream parsed = parse_stream(encode(input));
     ASSERT_EQ(parsed.error, "") << k << " data codes";

@@ -34,8 +34,10 @@ ToolRun run_tool(const std::string& program, const std::vector<std::string>& arg
       const rlimit limit{options.address_space_limit, options.address_space_limit};
       if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
     }
-    // Sanitized programs must report a failed allocation as such instead of aborting.
-    setenv("ASAN_OPTIONS", "allocator_may_return_null=1", 1);
+    // Sanitized programs must report a failed allocation as such instead of aborting, and a
+    // sanitizer report must end with a status no message of the tools uses.
+    setenv("ASAN_OPTIONS", "allocator_may_return_null=1:exitcode=86", 1);
+    setenv("UBSAN_OPTIONS", "halt_on_error=1:exitcode=87", 1);
     for (const std::string& entry : options.environment) putenv(const_cast<char*>(entry.c_str()));
     execv(program.c_str(), argv.data());
     _exit(127);

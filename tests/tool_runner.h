@@ -15,7 +15,7 @@ struct ToolRun {
 
 struct ToolOptions {
   std::filesystem::path cwd;
-  uint64_t address_space_limit = 0;  // bytes; 0 leaves the limit alone
+  uint64_t address_space_limit = 0;      // bytes; 0 leaves the limit alone
   std::vector<std::string> environment;  // extra NAME=value entries
 };
 
