@@ -1,0 +1,25 @@
+// Replays every file of the given folders through a fuzz target, as an ordinary test: the
+// checked-in corpus runs on every build, with or without libFuzzer.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
+int main(int argc, char** argv) {
+  int replayed = 0;
+  for (int i = 1; i < argc; ++i) {
+    for (const auto& entry : std::filesystem::directory_iterator(argv[i])) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      const std::string bytes((std::istreambuf_iterator<char>(in)),
+                              std::istreambuf_iterator<char>());
+      LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+      ++replayed;
+    }
+  }
+  std::printf("replayed %d inputs\n", replayed);
+  return replayed > 0 ? 0 : 1;
+}
