@@ -1,0 +1,63 @@
+# Thin wrapper over CMake. `make demo` runs the bundled example, `make test` builds and runs
+# every test; see README.md for the rest.
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := round_trip decode toc
+FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h')
+
+.PHONY: all build demo test asan fuzz bench example-archive format format-check install-check clean
+
+all: build
+
+build:
+	cmake --preset release
+	cmake --build build -j$(JOBS)
+
+demo: build
+	bash examples/demo.sh build
+
+test: build
+	ctest --test-dir build --output-on-failure -j$(JOBS)
+
+# The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer (clang).
+asan:
+	cmake --preset asan
+	cmake --build build-asan -j$(JOBS)
+	ctest --test-dir build-asan --output-on-failure -j$(JOBS)
+
+# Each libFuzzer target for FUZZ_SECONDS, starting from a copy of its checked-in corpus.
+fuzz:
+	cmake --preset fuzz
+	cmake --build build-fuzz -j$(JOBS)
+	set -e; for t in $(FUZZ_TARGETS); do \
+	  rm -rf build-fuzz/corpus/$$t && mkdir -p build-fuzz/corpus/$$t && \
+	  cp fuzz/corpus/$$t/* build-fuzz/corpus/$$t/ && \
+	  build-fuzz/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=build-fuzz/ build-fuzz/corpus/$$t; \
+	done
+
+bench: build
+	build/bench/codec_bench
+
+# Rebuilds the bundled archive from examples/files; the result is reproducible byte for byte.
+example-archive: build
+	cd examples && ../build/tests/make_fst example.fst \
+	  c files/readme.txt u files/logo.bin c files/silence.raw u files/empty.dat
+
+format:
+	clang-format -i $(FORMAT_FILES)
+
+format-check:
+	clang-format --dry-run -Werror $(FORMAT_FILES)
+
+# Installs into a scratch root and checks that the programs and man pages landed.
+install-check: build
+	rm -rf build/install-root
+	DESTDIR=$(CURDIR)/build/install-root cmake --install build --prefix /usr/local
+	test -x build/install-root/usr/local/bin/corvane
+	test -x build/install-root/usr/local/bin/pellux
+	test -f build/install-root/usr/local/share/man/man1/corvane.1
+	test -f build/install-root/usr/local/share/man/man1/pellux.1
+
+clean:
+	rm -rf build build-dev build-asan build-fuzz build-ci
