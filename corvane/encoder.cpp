@@ -1,10 +1,16 @@
 // LZW encoder for the code stream: greedy longest match over a dictionary of at most 4096
 // codes, widths 9 to 12 bits, packed least significant bit first.
+//
+// The stream depends only on which strings the dictionary holds, not on how they are found.
+// Here two-byte strings sit in a table indexed by their bytes and longer ones in a small
+// hash table; the parse collects codes in batches that a separate loop packs into bits.
 #include "encoder.h"
 
+#include <algorithm>
 #include <array>
 
 #include "common/code_stream.h"
+#include "common/le32.h"
 
 namespace corvane {
 namespace {
@@ -16,103 +22,197 @@ using common::kFirstStringCode;
 using common::kMaxCodeWidth;
 using common::kMinCodeWidth;
 
-constexpr int32_t kNone = -1;
+// Strings of two bytes, a root and one more byte, are found directly in a table indexed by
+// both bytes: their lookup needs nothing but input bytes, so it starts long before the string
+// before it has ended. Longer strings live in a hash table of codes, two bytes a slot; code 0
+// (a root, never stored) marks an empty slot, and with four times as many slots as a segment
+// has strings probes stay short.
+constexpr uint32_t kSlotBits = 15;
+constexpr uint32_t kSlotCount = 1u << kSlotBits;
+constexpr uint32_t kSlotMask = kSlotCount - 1;
+static_assert(kSlotCount >= 2 * (kCodeLimit - kFirstStringCode));
 
-// The dictionary: each string's children (itself extended by one byte) form a sibling chain
-// in order of definition. Codes 0 to 255 are the one-byte roots.
-std::array<int32_t, kCodeLimit> first_child;
-std::array<int32_t, kCodeLimit> next_sibling;
-std::array<uint8_t, kCodeLimit> last_byte;
+// Each code's key, (prefix << 8 | byte) with bit 16 flipped: CLEAR is never a prefix, so no
+// key is 0. A code found in either table counts only once its key matches, which also
+// retires whatever an earlier segment left in the pair table: the keys are cleared with
+// every segment, the pair table never is.
+constexpr uint32_t kKeyFlip = kClearCode << 8;
 
-// Strings 258 and up are initialised when they are defined, so only the roots need clearing.
-void reset_dictionary() {
-  for (uint32_t code = 0; code < 256; ++code) first_child[code] = kNone;
+std::array<uint16_t, 256 * 256> pair_code;
+std::array<uint16_t, kSlotCount> slots;
+std::array<uint32_t, kCodeLimit> key_of;
+
+// Tabulation hashing on the byte, identity on the prefix: a string's slot is its prefix
+// code XORed with a fixed random value for its last byte. For one byte every prefix has its
+// own slot, and between bytes the random values scatter strings like a random hash. The
+// prefix reaches the next slot through a single XOR, which keeps the chain from one input
+// byte to the next short; a probe step that depends on the byte sends colliding strings
+// different ways.
+constexpr std::array<uint32_t, 256> make_byte_keys() {
+  std::array<uint32_t, 256> keys{};
+  uint64_t state = 0x2545F4914F6CDD1Dull;
+  for (uint32_t& key : keys) {
+    state += 0x9E3779B97F4A7C15ull;  // splitmix64
+    uint64_t z = state;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    key = static_cast<uint32_t>(z ^ (z >> 31)) & kSlotMask;
+  }
+  return keys;
+}
+constexpr std::array<uint32_t, 256> kByteKeys = make_byte_keys();
+
+constexpr uint32_t slot_of(uint32_t prefix, uint32_t c) {
+  return prefix ^ kByteKeys[c];
+}
+constexpr uint32_t probe_step(uint32_t c) {
+  return 2 * c + 1;
 }
 
-// Packs codes into the output least significant bit first.
+void forget_strings() {
+  slots.fill(0);
+  key_of.fill(0);
+}
+
+// Codes collect in a 64-bit accumulator and leave it 32 bits at a time; the last bits are
+// written once at the end, with zero fill. The stream's bytes are the same as writing every
+// code into the byte stream directly.
 struct BitWriter {
   uint8_t* out;
-  int64_t pos;
-  uint32_t bit_offset;
-  uint32_t width;
+  uint64_t bits;
+  uint32_t count;
 };
 
-// ORs the code's first bits into the partly used byte and stores the next two bytes outright,
-// so every bit above the last code written is zero without clearing the buffer first.
-void put_code(BitWriter& w, uint32_t code) {
-  const uint32_t v = code << w.bit_offset;
-  if (w.bit_offset == 0) {
-    w.out[w.pos] = static_cast<uint8_t>(v);
-  } else {
-    w.out[w.pos] = static_cast<uint8_t>(w.out[w.pos] | static_cast<uint8_t>(v));
+inline void put_code(BitWriter& w, uint32_t code, uint32_t width) {
+  w.bits |= static_cast<uint64_t>(code) << w.count;
+  w.count += width;
+  if (w.count >= 32) {
+    common::put_le32(w.out, static_cast<uint32_t>(w.bits));
+    w.out += 4;
+    w.bits >>= 32;
+    w.count -= 32;
   }
-  w.out[w.pos + 1] = static_cast<uint8_t>(v >> 8);
-  w.out[w.pos + 2] = static_cast<uint8_t>(v >> 16);
-  w.bit_offset += w.width;
-  w.pos += w.bit_offset >> 3;
-  w.bit_offset &= 7;
+}
+
+// The parse runs ahead of the packing: codes gather here, CLEAR included, and are packed in
+// batches. A code's width follows from its place in its segment alone, so the packer needs
+// nothing else from the parse.
+constexpr size_t kBatchCodes = 2048;
+std::array<uint16_t, kBatchCodes> batch;
+
+// Packing state: the width of the next data code and how many data codes the segment holds.
+struct Packer {
+  BitWriter writer;
+  uint32_t width;       // width of the segment's next data code
+  uint32_t last_width;  // width of the segment's last data code (9 before the first)
+  uint32_t data_codes;  // data codes written since the last CLEAR
+};
+
+void pack(Packer& packer, const uint16_t* codes, size_t count) {
+  Packer k = packer;
+  for (size_t i = 0; i < count; ++i) {
+    const uint32_t code = codes[i];
+    if (code == kClearCode) {
+      put_code(k.writer, code, k.last_width);
+      k.width = k.last_width = kMinCodeWidth;
+      k.data_codes = 0;
+      continue;
+    }
+    put_code(k.writer, code, k.width);
+    k.last_width = k.width;
+    ++k.data_codes;
+    // The data codes that define 512, 1024 and 2048 are the last ones of their width.
+    if (k.data_codes == 255 || k.data_codes == 767 || k.data_codes == 1791) ++k.width;
+  }
+  packer = k;
 }
 
 }  // namespace
 
 int64_t compress_buffer(uint8_t* output, const uint8_t* input, int64_t length) {
-  BitWriter w{output, 0, 0, kMinCodeWidth};
-  uint32_t threshold = 1u << kMinCodeWidth;
-  reset_dictionary();
-  uint32_t next_code = kFirstStringCode;
-  put_code(w, kClearCode);
+  Packer packer{{output, 0, 0}, kMinCodeWidth, kMinCodeWidth, 0};
+  forget_strings();
+  size_t held_codes = 0;
+  batch[held_codes++] = static_cast<uint16_t>(kClearCode);
 
   if (length > 0) {
     const uint8_t* p = input;
     const uint8_t* const end = input + length;
-    uint32_t prefix = *p++;
+    uint32_t next_code = kFirstStringCode;
+    uint16_t* const codes = batch.data();
+    size_t n = held_codes;
+    // The pair table entry of the two bytes at p, for the round that starts there.
+    auto pair_at = [&](const uint8_t* at) -> uint32_t {
+      return at + 1 < end ? pair_code[(static_cast<uint32_t>(at[0]) << 8) | at[1]] : 0;
+    };
+    uint32_t next_pair = pair_at(p);
+    // One code a round: its string starts at p with a root byte.
     while (p < end) {
-      const uint8_t c = *p++;
-      int32_t child = first_child[prefix];
-      int32_t last_searched = kNone;
-      while (child != kNone && last_byte[static_cast<uint32_t>(child)] != c) {
-        last_searched = child;
-        child = next_sibling[static_cast<uint32_t>(child)];
+      if (n + 2 > kBatchCodes) {  // a round adds at most two codes (its own and a CLEAR)
+        pack(packer, codes, n);
+        n = 0;
       }
-      if (child != kNone) {
-        prefix = static_cast<uint32_t>(child);
+      uint32_t prefix = *p++;
+      uint32_t slot = 0;
+      bool in_pairs = true;  // the string to define has a root prefix
+      if (p < end && key_of[next_pair] == (((prefix << 8) | *p) ^ kKeyFlip)) {
+        prefix = next_pair;
+        ++p;
+        in_pairs = false;
+        // Longer strings: one hash lookup per byte. Alongside, the pair at the current byte
+        // is read for the round that starts there if this lookup fails, so that a string's
+        // end does not wait for it.
+        while (p < end) {
+          const uint32_t c = *p;
+          next_pair = pair_at(p);
+          const uint32_t key = ((prefix << 8) | c) ^ kKeyFlip;
+          slot = slot_of(prefix, c);
+          uint32_t child = slots[slot];
+          // Another string in the slot: probe on (rare, so a branch predicted right).
+          if (child != 0 && key_of[child] != key) [[unlikely]] {
+            const uint32_t step = probe_step(c);
+            do {
+              slot = (slot + step) & kSlotMask;
+              child = slots[slot];
+            } while (child != 0 && key_of[child] != key);
+          }
+          if (child == 0) break;
+          prefix = child;
+          ++p;
+        }
+      }
+      // The longest string found ends here: write its code, and define it extended by the
+      // next byte, in the empty slot the search ended at.
+      codes[n++] = static_cast<uint16_t>(prefix);
+      if (p == end) break;
+      if (next_code == kCodeLimit) [[unlikely]] {
+        // The step that would define code 4096 ends the segment.
+        codes[n++] = static_cast<uint16_t>(kClearCode);
+        forget_strings();
+        next_code = kFirstStringCode;
+        next_pair = pair_at(p);
         continue;
       }
-      // No match: define prefix + c (unless the segment is full) and emit the prefix.
-      const uint32_t defined = next_code;
-      if (defined < kCodeLimit) {
-        first_child[defined] = kNone;
-        next_sibling[defined] = kNone;
-        last_byte[defined] = c;
-        if (last_searched == kNone) {
-          first_child[prefix] = static_cast<int32_t>(defined);
-        } else {
-          next_sibling[static_cast<uint32_t>(last_searched)] = static_cast<int32_t>(defined);
-        }
-        next_code = defined + 1;
+      const uint32_t c = *p;
+      key_of[next_code] = ((prefix << 8) | c) ^ kKeyFlip;
+      if (in_pairs) {
+        pair_code[(prefix << 8) | c] = static_cast<uint16_t>(next_code);
+        next_pair = pair_at(p);  // the new pair may be the very one the next round needs
+      } else {
+        slots[slot] = static_cast<uint16_t>(next_code);
       }
-      put_code(w, prefix);
-      if (defined >= threshold) {
-        if (w.width < kMaxCodeWidth) {
-          ++w.width;
-          threshold <<= 1;
-        } else {
-          // The step that would define code 4096 ends the segment: CLEAR at width 12.
-          put_code(w, kClearCode);
-          w.width = kMinCodeWidth;
-          threshold = 1u << kMinCodeWidth;
-          reset_dictionary();
-          next_code = kFirstStringCode;
-        }
-      }
-      prefix = c;
+      ++next_code;
     }
-    put_code(w, prefix);
+    held_codes = n;
   }
+  pack(packer, batch.data(), held_codes);
   // END goes out at the width of the last data code; a reader that has already widened reads
   // one zero fill bit more, which still gives END.
-  put_code(w, kEndCode);
-  return w.bit_offset != 0 ? w.pos + 1 : w.pos;
+  BitWriter& w = packer.writer;
+  put_code(w, kEndCode, packer.last_width);
+  const uint32_t tail_bytes = (w.count + 7) / 8;
+  for (uint32_t i = 0; i < tail_bytes; ++i) w.out[i] = static_cast<uint8_t>(w.bits >> (8 * i));
+  return (w.out - output) + tail_bytes;
 }
 
 }  // namespace corvane
