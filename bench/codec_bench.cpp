@@ -28,12 +28,24 @@ const std::vector<std::string>& inputs_of(Kind kind) {
   std::vector<std::string>& inputs = cache[kind];
   if (inputs.empty()) {
     switch (kind) {
-      case kText: inputs = {bench::text_input(kLength, 1)}; break;
-      case kExecutable: inputs = {bench::executable_input(kLength, 2)}; break;
-      case kRandom: inputs = {bench::random_input(kLength, 3)}; break;
-      case kRuns: inputs = {bench::runs_input(kLength, 4)}; break;
-      case kSmallFiles: inputs = bench::small_files(kLength, 5); break;
-      case kFiles: inputs = files_from_environment(); break;
+      case kText:
+        inputs = {bench::text_input(kLength, 1)};
+        break;
+      case kExecutable:
+        inputs = {bench::executable_input(kLength, 2)};
+        break;
+      case kRandom:
+        inputs = {bench::random_input(kLength, 3)};
+        break;
+      case kRuns:
+        inputs = {bench::runs_input(kLength, 4)};
+        break;
+      case kSmallFiles:
+        inputs = bench::small_files(kLength, 5);
+        break;
+      case kFiles:
+        inputs = files_from_environment();
+        break;
     }
   }
   return inputs;
@@ -47,9 +59,9 @@ struct Encoded {
 Encoded encode(const std::string& input) {
   const auto length = static_cast<int64_t>(input.size());
   std::string stream(static_cast<size_t>(common::max_stream_size(length) + 1), '\0');
-  const int64_t written = corvane::compress_buffer(
-      reinterpret_cast<uint8_t*>(stream.data()), reinterpret_cast<const uint8_t*>(input.data()),
-      length);
+  const int64_t written =
+      corvane::compress_buffer(reinterpret_cast<uint8_t*>(stream.data()),
+                               reinterpret_cast<const uint8_t*>(input.data()), length);
   stream.resize(static_cast<size_t>(written));
   return {stream, length};
 }
@@ -66,9 +78,9 @@ void BM_Encode(benchmark::State& state, Kind kind) {
   for (auto _ : state) {
     stream_total = 0;
     for (const std::string& input : inputs) {
-      stream_total += static_cast<size_t>(corvane::compress_buffer(
-          out.data(), reinterpret_cast<const uint8_t*>(input.data()),
-          static_cast<int64_t>(input.size())));
+      stream_total += static_cast<size_t>(
+          corvane::compress_buffer(out.data(), reinterpret_cast<const uint8_t*>(input.data()),
+                                   static_cast<int64_t>(input.size())));
     }
     benchmark::DoNotOptimize(out.data());
   }

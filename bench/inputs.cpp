@@ -15,9 +15,9 @@ size_t zipf(std::mt19937& engine, size_t n) {
 }
 
 std::vector<std::string> make_vocabulary(std::mt19937& engine, size_t count) {
-  static const char* const kSyllables[] = {"an", "ar", "be", "con", "de", "en", "er", "ing",
-                                           "in", "is", "le", "ma", "ne", "or", "pro", "re",
-                                           "st", "te", "th", "tion", "to", "un", "ve", "wa"};
+  static const char* const kSyllables[] = {"an", "ar", "be", "con",  "de", "en", "er",  "ing",
+                                           "in", "is", "le", "ma",   "ne", "or", "pro", "re",
+                                           "st", "te", "th", "tion", "to", "un", "ve",  "wa"};
   std::vector<std::string> words;
   for (size_t i = 0; i < count; ++i) {
     std::string word;
@@ -76,8 +76,8 @@ std::string executable_input(size_t length, uint32_t seed) {
     } else if (r < 93) {
       out.append(4 + engine() % 28, '\0');
     } else {
-      static const char* const kStrings[] = {"malloc", "free", "memcpy", "__libc_start_main",
-                                             "GLIBC_2.2.5", ".text", ".data", "printf"};
+      static const char* const kStrings[] = {"malloc",      "free",  "memcpy", "__libc_start_main",
+                                             "GLIBC_2.2.5", ".text", ".data",  "printf"};
       out += kStrings[engine() % std::size(kStrings)];
       out += '\0';
     }

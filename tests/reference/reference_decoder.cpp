@@ -29,7 +29,7 @@ std::array<uint8_t, kStackSize> string_stack;
 }  // namespace
 
 int64_t reference_decompress(uint8_t* destination, int64_t capacity, const uint8_t* source,
-                          int64_t source_length) {
+                             int64_t source_length) {
   // A corrupt stream may walk entries its own segment never defined; clearing the table makes
   // what it decodes to depend on the stream alone, not on what an earlier call left behind.
   prefix_of.fill(0);
