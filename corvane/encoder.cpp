@@ -25,12 +25,12 @@ using common::kMinCodeWidth;
 // Strings of two bytes, a root and one more byte, are found directly in a table indexed by
 // both bytes: their lookup needs nothing but input bytes, so it starts long before the string
 // before it has ended. Longer strings live in a hash table of codes, two bytes a slot; code 0
-// (a root, never stored) marks an empty slot, and with four times as many slots as a segment
-// has strings probes stay short.
+// (a root, never stored) marks an empty slot, and with eight times as many slots as a segment
+// has strings a lookup almost always ends at its first slot.
 constexpr uint32_t kSlotBits = 15;
 constexpr uint32_t kSlotCount = 1u << kSlotBits;
 constexpr uint32_t kSlotMask = kSlotCount - 1;
-static_assert(kSlotCount >= 2 * (kCodeLimit - kFirstStringCode));
+static_assert(kSlotCount >= 8 * (kCodeLimit - kFirstStringCode));
 
 // Each code's key, (prefix << 8 | byte) with bit 16 flipped: CLEAR is never a prefix, so no
 // key is 0. A code found in either table counts only once its key matches, which also
@@ -67,6 +67,32 @@ constexpr uint32_t slot_of(uint32_t prefix, uint32_t c) {
 }
 constexpr uint32_t probe_step(uint32_t c) {
   return 2 * c + 1;
+}
+
+constexpr uint32_t key(uint32_t prefix, uint32_t c) {
+  return ((prefix << 8) | c) ^ kKeyFlip;
+}
+
+// The pair table's index for the two bytes at p: both bytes as one little-endian half-word.
+inline uint32_t pair_index(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8);
+}
+
+// The code of prefix + c among the longer strings, or 0 with `slot` at the empty slot where
+// it belongs. Another string in the first slot is rare, so probing on is a branch the
+// predictor gets right.
+inline uint32_t find_child(uint32_t prefix, uint32_t c, uint32_t& slot) {
+  const uint32_t want = key(prefix, c);
+  slot = slot_of(prefix, c);
+  uint32_t child = slots[slot];
+  if (child != 0 && key_of[child] != want) [[unlikely]] {
+    const uint32_t step = probe_step(c);
+    do {
+      slot = (slot + step) & kSlotMask;
+      child = slots[slot];
+    } while (child != 0 && key_of[child] != want);
+  }
+  return child;
 }
 
 void forget_strings() {
@@ -138,48 +164,50 @@ int64_t compress_buffer(uint8_t* output, const uint8_t* input, int64_t length) {
   if (length > 0) {
     const uint8_t* p = input;
     const uint8_t* const end = input + length;
+    const uint8_t* const last = end - 1;  // the last byte: no pair starts there
     uint32_t next_code = kFirstStringCode;
     uint16_t* const codes = batch.data();
     size_t n = held_codes;
     // The pair table entry of the two bytes at p, for the round that starts there.
-    auto pair_at = [&](const uint8_t* at) -> uint32_t {
-      return at + 1 < end ? pair_code[(static_cast<uint32_t>(at[0]) << 8) | at[1]] : 0;
-    };
-    uint32_t next_pair = pair_at(p);
+    auto pair_at = [&](const uint8_t* at) -> uint32_t { return pair_code[pair_index(at)]; };
+    uint32_t next_pair = p < last ? pair_at(p) : 0;
     // One code a round: its string starts at p with a root byte.
     while (p < end) {
       if (n + 2 > kBatchCodes) {  // a round adds at most two codes (its own and a CLEAR)
         pack(packer, codes, n);
         n = 0;
       }
-      uint32_t prefix = *p++;
+      uint32_t prefix = *p;
       uint32_t slot = 0;
       bool in_pairs = true;  // the string to define has a root prefix
-      if (p < end && key_of[next_pair] == (((prefix << 8) | *p) ^ kKeyFlip)) {
+      if (p < last && key_of[next_pair] == key(prefix, p[1])) {
         prefix = next_pair;
-        ++p;
+        p += 2;
         in_pairs = false;
         // Longer strings: one hash lookup per byte. Alongside, the pair at the current byte
         // is read for the round that starts there if this lookup fails, so that a string's
         // end does not wait for it.
-        while (p < end) {
+        bool found = true;
+        while (p < last) {
           const uint32_t c = *p;
           next_pair = pair_at(p);
-          const uint32_t key = ((prefix << 8) | c) ^ kKeyFlip;
-          slot = slot_of(prefix, c);
-          uint32_t child = slots[slot];
-          // Another string in the slot: probe on (rare, so a branch predicted right).
-          if (child != 0 && key_of[child] != key) [[unlikely]] {
-            const uint32_t step = probe_step(c);
-            do {
-              slot = (slot + step) & kSlotMask;
-              child = slots[slot];
-            } while (child != 0 && key_of[child] != key);
+          const uint32_t child = find_child(prefix, c, slot);
+          if (child == 0) {
+            found = false;
+            break;
           }
-          if (child == 0) break;
           prefix = child;
           ++p;
         }
+        if (found && p == last) {  // the last byte of the input
+          const uint32_t child = find_child(prefix, *p, slot);
+          if (child != 0) {
+            prefix = child;
+            ++p;
+          }
+        }
+      } else {
+        ++p;
       }
       // The longest string found ends here: write its code, and define it extended by the
       // next byte, in the empty slot the search ended at.
@@ -190,14 +218,15 @@ int64_t compress_buffer(uint8_t* output, const uint8_t* input, int64_t length) {
         codes[n++] = static_cast<uint16_t>(kClearCode);
         forget_strings();
         next_code = kFirstStringCode;
-        next_pair = pair_at(p);
+        next_pair = p < last ? pair_at(p) : 0;
         continue;
       }
       const uint32_t c = *p;
-      key_of[next_code] = ((prefix << 8) | c) ^ kKeyFlip;
+      key_of[next_code] = key(prefix, c);
       if (in_pairs) {
-        pair_code[(prefix << 8) | c] = static_cast<uint16_t>(next_code);
-        next_pair = pair_at(p);  // the new pair may be the very one the next round needs
+        pair_code[pair_index(p - 1)] = static_cast<uint16_t>(next_code);
+        // The new pair may be the very one the next round needs.
+        next_pair = p < last ? pair_at(p) : 0;
       } else {
         slots[slot] = static_cast<uint16_t>(next_code);
       }
