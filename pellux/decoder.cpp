@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "common/code_stream.h"
+#include "common/le32.h"
 
 namespace pellux {
 namespace {
@@ -31,8 +32,9 @@ constexpr size_t kStackSize = 8192;
 constexpr size_t kChunk = 16;
 
 // The string table: code = prefix string + suffix byte. Codes 0 to 255 are their own byte.
-std::array<uint16_t, kCodeLimit> prefix_of;
-std::array<uint8_t, kCodeLimit> suffix_of;
+// The entry past the last code takes definitions that nothing can reference.
+std::array<uint16_t, kCodeLimit + 1> prefix_of;
+std::array<uint8_t, kCodeLimit + 1> suffix_of;
 // Strings are pushed from their last byte down to their first and copied out in order.
 std::array<uint8_t, kStackSize> string_stack;
 
@@ -204,22 +206,23 @@ Outcome decode_by_copies(State& s) {
   for (;;) {
     // The hot state lives in locals for the loop and goes back to `s` when it ends.
     const uint8_t* const source = s.source;
-    const int64_t last_start = s.source_length - 3;  // a code may start at or before this
+    // Codes are read four bytes at a time while four remain; the last ones are left to the
+    // steps, which read exactly the three bytes a code needs.
+    const int64_t wide_last = s.source_length - 4;
     int64_t pos = s.pos;
     uint32_t bit_offset = s.bit_offset;
     uint32_t width = s.width;
     uint32_t mask = s.mask;
     uint32_t threshold = s.threshold;
+    // The next code at which the width grows; none once it is 12 bits.
+    uint32_t widen_at = width < kMaxCodeWidth ? threshold : UINT32_MAX;
     uint32_t next_code = s.next_code;
     uint32_t previous = s.previous;
     uint8_t* to = s.destination + s.count;
     uint8_t* const end = s.destination + s.capacity;
     uint32_t code = 0;
-    while (pos <= last_start) {
-      const uint8_t* at = source + pos;
-      const uint32_t window = static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) |
-                              (static_cast<uint32_t>(at[2]) << 16);
-      code = (window >> bit_offset) & mask;
+    while (pos <= wide_last) {
+      code = (common::get_le32(source + pos) >> bit_offset) & mask;
       if (code - kClearCode < 2) break;  // CLEAR or END
       // The string the next code will be, already in place: the previous string and the
       // first byte of what follows it. A code equal to the next code is exactly that string.
@@ -244,15 +247,16 @@ Outcome decode_by_copies(State& s) {
       bit_offset += width;
       pos += bit_offset >> 3;
       bit_offset &= 7;
-      if (next_code < kCodeLimit) {
-        prefix_of[next_code] = static_cast<uint16_t>(previous);
-        suffix_of[next_code] = to[0];
-        ++next_code;
-        if (next_code >= threshold && width < kMaxCodeWidth) {
-          ++width;
-          mask = 2 * mask + 1;
-          threshold <<= 1;
-        }
+      // Definitions past the last code are dropped: the entry one past the tables' codes
+      // takes them, and the next code stays at the limit.
+      prefix_of[next_code] = static_cast<uint16_t>(previous);
+      suffix_of[next_code] = to[0];
+      next_code += next_code < kCodeLimit ? 1 : 0;
+      if (next_code == widen_at) {
+        ++width;
+        mask = 2 * mask + 1;
+        threshold <<= 1;
+        widen_at = width < kMaxCodeWidth ? threshold : UINT32_MAX;
       }
       previous = code;
       last = {to, length};
@@ -267,7 +271,7 @@ Outcome decode_by_copies(State& s) {
     s.previous = previous;
     s.first_byte = last.copy[0];
     s.count = to - s.destination;
-    if (pos > last_start) return Outcome::kStopped;
+    if (pos > wide_last) return can_read(s) ? Outcome::kHandOver : Outcome::kStopped;
     if (code == kEndCode) {
       read_code(s);
       return Outcome::kStopped;
