@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <random>
 
 #include "common/code_stream.h"
 #include "common/le32.h"
@@ -43,27 +44,35 @@ std::array<uint16_t, kSlotCount> slots;
 std::array<uint32_t, kCodeLimit> key_of;
 
 // Tabulation hashing on the byte, identity on the prefix: a string's slot is its prefix
-// code XORed with a fixed random value for its last byte. For one byte every prefix has its
-// own slot, and between bytes the random values scatter strings like a random hash. The
-// prefix reaches the next slot through a single XOR, which keeps the chain from one input
-// byte to the next short; a probe step that depends on the byte sends colliding strings
-// different ways.
-constexpr std::array<uint32_t, 256> make_byte_keys() {
-  std::array<uint32_t, 256> keys{};
+// code XORed with a random value for its last byte. For one byte every prefix has its own
+// slot, and between bytes the random values scatter strings like a random hash. The prefix
+// reaches the next slot through a single XOR, which keeps the chain from one input byte to
+// the next short; a probe step that depends on the byte sends colliding strings different
+// ways. The values are drawn afresh for every process, so that no input can be made to line
+// up long probe sequences; the stream does not depend on them.
+std::array<uint32_t, 256> byte_keys;
+bool byte_keys_drawn = false;
+
+void draw_byte_keys() {
   uint64_t state = 0x2545F4914F6CDD1Dull;
-  for (uint32_t& key : keys) {
+  try {
+    std::random_device device;
+    state ^= (static_cast<uint64_t>(device()) << 32) | device();
+  } catch (...) {
+    // Without a random source the fixed values still encode exactly.
+  }
+  for (uint32_t& value : byte_keys) {
     state += 0x9E3779B97F4A7C15ull;  // splitmix64
     uint64_t z = state;
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    key = static_cast<uint32_t>(z ^ (z >> 31)) & kSlotMask;
+    value = static_cast<uint32_t>(z ^ (z >> 31)) & kSlotMask;
   }
-  return keys;
+  byte_keys_drawn = true;
 }
-constexpr std::array<uint32_t, 256> kByteKeys = make_byte_keys();
 
-constexpr uint32_t slot_of(uint32_t prefix, uint32_t c) {
-  return prefix ^ kByteKeys[c];
+inline uint32_t slot_of(uint32_t prefix, uint32_t c) {
+  return prefix ^ byte_keys[c];
 }
 constexpr uint32_t probe_step(uint32_t c) {
   return 2 * c + 1;
@@ -157,6 +166,7 @@ void pack(Packer& packer, const uint16_t* codes, size_t count) {
 
 int64_t compress_buffer(uint8_t* output, const uint8_t* input, int64_t length) {
   Packer packer{{output, 0, 0}, kMinCodeWidth, kMinCodeWidth, 0};
+  if (!byte_keys_drawn) draw_byte_keys();
   forget_strings();
   size_t held_codes = 0;
   batch[held_codes++] = static_cast<uint16_t>(kClearCode);
