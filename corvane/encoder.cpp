@@ -42,6 +42,12 @@ constexpr uint32_t kKeyFlip = kClearCode << 8;
 std::array<uint16_t, 256 * 256> pair_code;
 std::array<uint16_t, kSlotCount> slots;
 std::array<uint32_t, kCodeLimit> key_of;
+// The last byte of every code defined among the longer strings, marked by kDefinedTail when
+// the string sits in its first slot and by kMovedTail when probing placed it further on; 0
+// for code 0, so that an empty slot matches no byte.
+constexpr uint32_t kDefinedTail = 0x100;
+constexpr uint32_t kMovedTail = 0x200;
+std::array<uint16_t, kCodeLimit> tail_of;
 
 // Tabulation hashing on the byte, identity on the prefix: a string's slot is its prefix
 // code XORed with a random value for its last byte. For one byte every prefix has its own
@@ -129,13 +135,13 @@ inline void put_code(BitWriter& w, uint32_t code, uint32_t width) {
   }
 }
 
-// The parse runs ahead of the packing: codes gather here, CLEAR included, and are packed in
-// batches. A code's width follows from its place in its segment alone, so the packer needs
-// nothing else from the parse.
+// The parse runs ahead of the packing: codes gather here and are packed in batches. A batch
+// holds data codes only, but for a CLEAR at its start: the parse packs what it has before it
+// ends a segment. A code's width follows from its place in its segment alone, so the packer
+// needs nothing else from the parse.
 constexpr size_t kBatchCodes = 2048;
 std::array<uint16_t, kBatchCodes> batch;
 
-// Packing state: the width of the next data code and how many data codes the segment holds.
 struct Packer {
   BitWriter writer;
   uint32_t width;       // width of the segment's next data code
@@ -143,21 +149,32 @@ struct Packer {
   uint32_t data_codes;  // data codes written since the last CLEAR
 };
 
+// The data code after which the width grows past `width`: the one that defines code 2^width.
+constexpr uint32_t last_code_of_width(uint32_t width) {
+  return (1u << width) - kEndCode;
+}
+static_assert(last_code_of_width(9) == 255 && last_code_of_width(11) == 1791);
+
 void pack(Packer& packer, const uint16_t* codes, size_t count) {
   Packer k = packer;
-  for (size_t i = 0; i < count; ++i) {
-    const uint32_t code = codes[i];
-    if (code == kClearCode) {
-      put_code(k.writer, code, k.last_width);
-      k.width = k.last_width = kMinCodeWidth;
-      k.data_codes = 0;
-      continue;
+  size_t i = 0;
+  if (count > 0 && codes[0] == kClearCode) {
+    put_code(k.writer, kClearCode, k.last_width);
+    k.width = k.last_width = kMinCodeWidth;
+    k.data_codes = 0;
+    i = 1;
+  }
+  // Runs of data codes of one width.
+  while (i < count) {
+    size_t run = count - i;
+    if (k.width < kMaxCodeWidth) {
+      run = std::min<size_t>(run, last_code_of_width(k.width) - k.data_codes);
     }
-    put_code(k.writer, code, k.width);
+    for (size_t j = 0; j < run; ++j) put_code(k.writer, codes[i + j], k.width);
+    i += run;
+    k.data_codes += static_cast<uint32_t>(run);
     k.last_width = k.width;
-    ++k.data_codes;
-    // The data codes that define 512, 1024 and 2048 are the last ones of their width.
-    if (k.data_codes == 255 || k.data_codes == 767 || k.data_codes == 1791) ++k.width;
+    if (k.width < kMaxCodeWidth && k.data_codes == last_code_of_width(k.width)) ++k.width;
   }
   packer = k;
 }
@@ -224,7 +241,9 @@ int64_t compress_buffer(uint8_t* output, const uint8_t* input, int64_t length) {
       codes[n++] = static_cast<uint16_t>(prefix);
       if (p == end) break;
       if (next_code == kCodeLimit) [[unlikely]] {
-        // The step that would define code 4096 ends the segment.
+        // The step that would define code 4096 ends the segment; its CLEAR starts a batch.
+        pack(packer, codes, n);
+        n = 0;
         codes[n++] = static_cast<uint16_t>(kClearCode);
         forget_strings();
         next_code = kFirstStringCode;
@@ -239,6 +258,8 @@ int64_t compress_buffer(uint8_t* output, const uint8_t* input, int64_t length) {
         next_pair = p < last ? pair_at(p) : 0;
       } else {
         slots[slot] = static_cast<uint16_t>(next_code);
+        const bool first_slot = slot == slot_of(prefix, c);
+        tail_of[next_code] = static_cast<uint16_t>(c | (first_slot ? kDefinedTail : kMovedTail));
       }
       ++next_code;
     }
