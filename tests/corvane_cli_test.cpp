@@ -2,8 +2,6 @@
 // the files left behind.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "cli_support.h"
 #include "fst_writer.h"
 
@@ -162,139 +160,75 @@ TEST(CorvaneCliTest, ScansTheListLikeItsFormat) {
   }
 }
 
-// One row per message that can be provoked from outside: what the run prints after the
-// banner, its status, and what the folder holds afterwards.
+// One row per message that can be provoked from outside: the list, the command line, what
+// the run prints after the banner (its status is always 1), and what the folder holds
+// afterwards besides what the row made. Every folder holds a.bin ("some bytes"); a row may
+// add big.bin (zeros, sparse), a folder, and the staging file as a link.
 struct FailureCase {
   std::string what;
-  std::function<void(const ScratchDir&)> setup;
+  std::string list;
   std::vector<std::string> args;
   std::string message;
-  std::map<std::string, int64_t> left_behind;  // besides what the setup made
+  std::map<std::string, int64_t> left_behind;
+  uint64_t big_size = 0;
+  std::string folder = "";
+  std::string staging_link = "";
 };
 
 void run_failure_cases(const std::vector<FailureCase>& cases, const ToolOptions& options = {}) {
   for (const FailureCase& c : cases) {
     ScratchDir dir;
     write_file(dir / "a.bin", "some bytes");
-    write_file(dir / "list", "c a.bin\n");
-    c.setup(dir);
-    const auto before = folder_listing(dir.path());
+    write_file(dir / "list", c.list);
+    if (c.big_size > 0) make_sparse_file(dir / "big.bin", c.big_size);
+    if (!c.folder.empty()) std::filesystem::create_directory(dir / c.folder);
+    if (!c.staging_link.empty()) std::filesystem::create_symlink(c.staging_link, dir / kStaging);
+    auto expected = folder_listing(dir.path());
     const ToolRun run = corvane(dir, c.args, options);
     EXPECT_EQ(run.output, kBanner + c.message) << c.what;
     EXPECT_EQ(run.status, 1) << c.what;
-    auto expected = before;
     for (const auto& [name, size] : c.left_behind) expected[name] = size;
     EXPECT_EQ(folder_listing(dir.path()), expected) << c.what;
   }
 }
 
-const auto kNoSetup = [](const ScratchDir&) {};
-
-void make_staging_link(const ScratchDir& dir, const char* target) {
-  std::filesystem::create_symlink(target, dir / kStaging);
-}
+const std::vector<std::string> kArgs = {"list", "out.sol"};
+const std::string kTooLarge =
+    "Error -- container too large (entries must start below 1 GiB, file below 2 GiB)\n";
 
 TEST(CorvaneCliTest, ReportsEveryFailureWithStatus1) {
-  const std::string big(100000, 'b');
   const auto staged_a = static_cast<int64_t>(4 + encode_stream("some bytes").size());
+  const uint64_t two_gib = uint64_t{1} << 31;
+  const std::map<std::string, int64_t> empty_outputs = {{"out.sol", 0}, {kStaging, 0}};
+  // clang-format off
   run_failure_cases({
-      {"list missing",
-       kNoSetup,
-       {"nolist", "out.sol"},
-       "Can't open input file list 'nolist'\n",
-       {}},
-      {"list is a folder",
-       [](const ScratchDir& d) { std::filesystem::create_directory(d / "sub"); },
-       {"sub", "out.sol"},
-       "Error reading file list 'sub'\n",
-       {{"out.sol", 0}, {kStaging, 0}}},
-      {"container is the list",
-       kNoSetup,
-       {"list", "./list"},
-       "Output file './list' is the same file as the input\n",
-       {}},
-      {"container is a link to the list",
-       [](const ScratchDir& d) { std::filesystem::create_symlink("list", d / "link"); },
-       {"list", "link"},
-       "Output file 'link' is the same file as the input\n",
-       {}},
-      {"container folder missing",
-       kNoSetup,
-       {"list", "no/out.sol"},
-       "Can't open output file 'no/out.sol'\n",
-       {}},
-      {"staging file is a folder",
-       [](const ScratchDir& d) { std::filesystem::create_directory(d / kStaging); },
-       {"list", "out.sol"},
-       "Can't open temporary data file.\n",
-       {{"out.sol", 0}}},
-      {"listed file missing",
-       [](const ScratchDir& d) { write_file(d / "list", "u a.bin\nc missing.bin\n"); },
-       {"list", "out.sol"},
-       "Error -- can't open file missing.bin\n",
-       {{"out.sol", 0}, {kStaging, 10}}},
-      {"list holds only u",
-       [](const ScratchDir& d) { write_file(d / "list", "u"); },
-       {"list", "out.sol"},
-       "Error -- can't open file \n",
-       {{"out.sol", 0}, {kStaging, 0}}},
-      {"listed file is a folder",
-       [](const ScratchDir& d) {
-         std::filesystem::create_directory(d / "sub");
-         write_file(d / "list", "u sub\n");
-       },
-       {"list", "out.sol"},
-       "Error reading file sub\n",
-       {{"out.sol", 0}, {kStaging, 0}}},
-      {"staging write fails",
-       [&](const ScratchDir& d) {
-         write_file(d / "big.bin", big);
-         write_file(d / "list", "u big.bin\n");
-         make_staging_link(d, "/dev/full");
-       },
-       {"list", "out.sol"},
-       "Error writing big.bin to tempfile.\n",
-       {{"out.sol", 0}}},
-      {"staging close fails",
-       [](const ScratchDir& d) { make_staging_link(d, "/dev/full"); },
-       {"list", "out.sol"},
-       "Error writing temporary data file\n",
-       {{"out.sol", 0}}},
-      {"staging file loses its data",
-       [](const ScratchDir& d) { make_staging_link(d, "/dev/null"); },
-       {"list", "out.sol"},
-       "Error reading temporary data file into memory\n",
-       {{"out.sol", 0}}},
-      {"container close fails",
-       kNoSetup,
-       {"list", "/dev/full"},
-       "Error writing output file '/dev/full'\n",
-       {{kStaging, staged_a}}},
-      {"container write fails",
-       [&](const ScratchDir& d) {
-         write_file(d / "big.bin", big);
-         write_file(d / "list", "u big.bin\n");
-       },
-       {"list", "/dev/full"},
-       "Error writing output file '/dev/full'\n",
-       {{kStaging, 100000}}},
-      {"listed file of 2 GiB",
-       [](const ScratchDir& d) {
-         make_sparse_file(d / "huge.bin", uint64_t{1} << 31);
-         write_file(d / "list", "c huge.bin\n");
-       },
-       {"list", "out.sol"},
-       "Error -- huge.bin is too large (2 GiB or more)\n",
-       {{"out.sol", 0}, {kStaging, 0}}},
-      {"container would reach 2 GiB",
-       [](const ScratchDir& d) {
-         make_sparse_file(d / "huge.bin", (uint64_t{1} << 31) - 12);
-         write_file(d / "list", "u huge.bin\n");
-       },
-       {"list", "out.sol"},
-       "Error -- container too large (entries must start below 1 GiB, file below 2 GiB)\n",
-       {{"out.sol", 0}, {kStaging, 0}}},
+      {"list missing", "", {"nolist", "out.sol"}, "Can't open input file list 'nolist'\n", {}},
+      {"list is a folder", "", {"sub", "out.sol"}, "Error reading file list 'sub'\n", empty_outputs, 0, "sub"},
+      {"container is the list", "c a.bin\n", {"list", "./list"}, "Output file './list' is the same file as the input\n", {}},
+      {"container folder missing", "c a.bin\n", {"list", "no/out.sol"}, "Can't open output file 'no/out.sol'\n", {}},
+      {"staging file is a folder", "c a.bin\n", kArgs, "Can't open temporary data file.\n", {{"out.sol", 0}}, 0, kStaging},
+      {"listed file missing", "u a.bin\nc missing.bin\n", kArgs, "Error -- can't open file missing.bin\n", {{"out.sol", 0}, {kStaging, 10}}},
+      {"list holds only u", "u", kArgs, "Error -- can't open file \n", empty_outputs},
+      {"listed file is a folder", "u sub\n", kArgs, "Error reading file sub\n", empty_outputs, 0, "sub"},
+      {"staging write fails", "u big.bin\n", kArgs, "Error writing big.bin to tempfile.\n", {{"out.sol", 0}}, 100000, "", "/dev/full"},
+      {"staging close fails", "c a.bin\n", kArgs, "Error writing temporary data file\n", {{"out.sol", 0}}, 0, "", "/dev/full"},
+      {"staging file loses its data", "c a.bin\n", kArgs, "Error reading temporary data file into memory\n", {{"out.sol", 0}}, 0, "", "/dev/null"},
+      {"container close fails", "c a.bin\n", {"list", "/dev/full"}, "Error writing output file '/dev/full'\n", {{kStaging, staged_a}}},
+      {"container write fails", "u big.bin\n", {"list", "/dev/full"}, "Error writing output file '/dev/full'\n", {{kStaging, 100000}}, 100000},
+      {"listed file of 2 GiB", "c big.bin\n", kArgs, "Error -- big.bin is too large (2 GiB or more)\n", empty_outputs, two_gib},
+      {"container would reach 2 GiB", "u big.bin\n", kArgs, kTooLarge, empty_outputs, two_gib - 12},
   });
+  // clang-format on
+}
+
+TEST(CorvaneCliTest, RefusesAContainerThatIsTheListThroughALink) {
+  ScratchDir dir;
+  write_file(dir / "list", "c list\n");
+  std::filesystem::create_symlink("list", dir / "link");
+  const ToolRun run = corvane(dir, {"list", "link"});
+  EXPECT_EQ(run.output, kBanner + "Output file 'link' is the same file as the input\n");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(read_file(dir / "list"), "c list\n");
 }
 
 TEST(CorvaneCliTest, ReportsTheStagingFileThatCannotBeReopened) {
@@ -302,8 +236,7 @@ TEST(CorvaneCliTest, ReportsTheStagingFileThatCannotBeReopened) {
   ScratchDir dir;
   write_file(dir / "a.bin", "some bytes");
   write_file(dir / "list", "c a.bin\n");
-  const ToolRun run =
-      run_with_failing_fopen(CORVANE_PATH, dir, {"list", "out.sol"}, kStaging, "rb");
+  const ToolRun run = run_with_failing_fopen(CORVANE_PATH, dir, kArgs, kStaging, "rb");
   EXPECT_EQ(run.output, kBanner + "Error -- Can't re-open temporary data file for reading\n");
   EXPECT_EQ(run.status, 1);
 }
@@ -313,34 +246,15 @@ TEST(CorvaneCliTest, ReportsAllocationFailures) {
   const uint64_t mib = 1 << 20;
   ToolOptions limited;
   limited.address_space_limit = 160 * mib;
-  run_failure_cases(
-      {
-          {"listed file",
-           [&](const ScratchDir& d) {
-             make_sparse_file(d / "big.bin", 512 * mib);
-             write_file(d / "list", "u big.bin\n");
-           },
-           {"list", "out.sol"},
-           "Error -- Couldn't allocate buffer to copy big.bin.\n",
-           {{"out.sol", 0}, {kStaging, 0}}},
-          {"code stream",
-           [&](const ScratchDir& d) {
-             make_sparse_file(d / "big.bin", 64 * mib);
-             write_file(d / "list", "c big.bin\n");
-           },
-           {"list", "out.sol"},
-           "Error -- Couldn't allocate buffer to compress big.bin.\n",
-           {{"out.sol", 0}, {kStaging, 0}}},
-          {"staged data",
-           [&](const ScratchDir& d) {
-             make_sparse_file(d / "big.bin", 60 * mib);
-             write_file(d / "list", "u big.bin u big.bin u big.bin\n");
-           },
-           {"list", "out.sol"},
-           "Error -- Couldn't allocate buffer to copy the temp data\n",
-           {{"out.sol", 0}, {kStaging, int64_t{180} * int64_t{mib}}}},
-      },
-      limited);
+  const std::map<std::string, int64_t> empty_outputs = {{"out.sol", 0}, {kStaging, 0}};
+  // clang-format off
+  run_failure_cases({
+      {"listed file", "u big.bin\n", kArgs, "Error -- Couldn't allocate buffer to copy big.bin.\n", empty_outputs, 512 * mib},
+      {"code stream", "c big.bin\n", kArgs, "Error -- Couldn't allocate buffer to compress big.bin.\n", empty_outputs, 64 * mib},
+      {"staged data", "u big.bin u big.bin u big.bin\n", kArgs, "Error -- Couldn't allocate buffer to copy the temp data\n",
+       {{"out.sol", 0}, {kStaging, int64_t{180} * int64_t{mib}}}, 60 * mib},
+  }, limited);
+  // clang-format on
 }
 
 // An entry that would start at 1 GiB or later is refused before its file is read. This needs
@@ -348,16 +262,12 @@ TEST(CorvaneCliTest, ReportsAllocationFailures) {
 TEST(CorvaneCliTest, RefusesAnEntryStartingAt1GiB) {
   const uint64_t gib = uint64_t{1} << 30;
   if (scratch_free_bytes() < 3 * gib) GTEST_SKIP() << "needs 3 GiB of free disk";
-  run_failure_cases({
-      {"entry at 1 GiB",
-       [&](const ScratchDir& d) {
-         make_sparse_file(d / "gib.bin", gib);
-         write_file(d / "list", "u gib.bin\nc a.bin\n");
-       },
-       {"list", "out.sol"},
-       "Error -- container too large (entries must start below 1 GiB, file below 2 GiB)\n",
-       {{"out.sol", 0}, {kStaging, static_cast<int64_t>(gib)}}},
-  });
+  run_failure_cases({{"entry at 1 GiB",
+                      "u big.bin\nc a.bin\n",
+                      kArgs,
+                      kTooLarge,
+                      {{"out.sol", 0}, {kStaging, static_cast<int64_t>(gib)}},
+                      gib}});
 }
 
 }  // namespace

@@ -152,45 +152,42 @@ std::string one_record(int32_t offset, int32_t stored, int32_t uncompressed,
 TEST(PelluxCliTest, ReportsEveryFailure) {
   const int32_t data = 4 + 262;  // where the data of a one-record archive starts
   const std::string ok = one_record(data, 3, 3, "abc");
-  const std::string found_x = found("dir\\x.bin", 3, 3);
+  const auto found_x = [](int64_t stored, int64_t uncompressed) {
+    return found("dir\\x.bin", stored, uncompressed);
+  };
+  const std::string no_table_memory = "Error -- Can't allocate memory for table of contents\n";
   ToolOptions small_memory;
   // Not under the sanitizers, whose runtime needs more address space; there the rows still
   // check the message.
   if (!kSanitized) small_memory.address_space_limit = uint64_t{128} << 20;
+  // clang-format off
   run_failure_cases({
       {"archive missing", "-", "x.bin", "Can't open input FST file 'a.fst'\n", 1, "-"},
-      {"output is the archive", ok, "x.bin",
-       "Output file './a.fst' is the same file as the input\n", 1, "-", "./a.fst"},
+      {"output is the archive", ok, "x.bin", "Output file './a.fst' is the same file as the input\n", 1, "-", "./a.fst"},
       {"output folder missing", ok, "x.bin", "Can't open output file 'no/out'\n", 1, "-", "no/out"},
       {"no such entry", ok, "y.bin", kNotFound, 1},
       {"empty archive", "", "x.bin", kNotFound, 1},
       {"archive of two bytes", "\x01", "x.bin", kShortTable, 1},
       {"count above the records", fst_table(3, {{data, 0, 0, "x.bin"}}), "x.bin", kShortTable, 1},
-      {"count far above the archive", fst_table(16000000, {}), "x.bin", kShortTable, 1, "", "out",
-       small_memory},
-      {"negative count", fst_table(0xFFFFFFFF, {}), "x.bin",
-       "Error -- Can't allocate memory for table of contents\n", 1},
-      {"count beyond 4 GiB of table", fst_table(20000000, {}), "x.bin",
-       "Error -- Can't allocate memory for table of contents\n", 1},
+      {"count far above the archive", fst_table(16000000, {}), "x.bin", kShortTable, 1, "", "out", small_memory},
+      {"negative count", fst_table(0xFFFFFFFF, {}), "x.bin", no_table_memory, 1},
+      {"count beyond 4 GiB of table", fst_table(20000000, {}), "x.bin", no_table_memory, 1},
       {"negative stored size", one_record(data, -1, 3, "abc"), "x.bin",
-       found("dir\\x.bin", -1, 3) + "Error -- Can't allocate memory for the FST file dir\\x.bin.\n",
-       1},
-      {"entry past the end", one_record(data + 3, 1, 1, "abc"), "x.bin",
-       found("dir\\x.bin", 1, 1) + kShortEntry, 1},
+       found_x(-1, 3) + "Error -- Can't allocate memory for the FST file dir\\x.bin.\n", 1},
+      {"entry past the end", one_record(data + 3, 1, 1, "abc"), "x.bin", found_x(1, 1) + kShortEntry, 1},
       {"entry longer than the archive", one_record(data, 0x7FFFFFFF, 0x7FFFFFFF, "abc"), "x.bin",
-       found("dir\\x.bin", 0x7FFFFFFF, 0x7FFFFFFF) + kShortEntry, 1, "", "out", small_memory},
-      {"negative offset", one_record(-5, 3, 3, "abc"), "x.bin", found_x + kShortEntry, 1},
-      {"negative offset, empty entry", one_record(-5, 0, 0, "abc"), "x.bin",
-       found("dir\\x.bin", 0, 0) + kShortEntry, 1},
+       found_x(0x7FFFFFFF, 0x7FFFFFFF) + kShortEntry, 1, "", "out", small_memory},
+      {"negative offset", one_record(-5, 3, 3, "abc"), "x.bin", found_x(3, 3) + kShortEntry, 1},
+      {"negative offset, empty entry", one_record(-5, 0, 0, "abc"), "x.bin", found_x(0, 0) + kShortEntry, 1},
       {"uncompressed size below -16", one_record(data, 3, -17, "abc"), "x.bin",
-       found("dir\\x.bin", 3, -17) + "Error -- Can't allocate memory to decompress FST file\n", 1},
+       found_x(3, -17) + "Error -- Can't allocate memory to decompress FST file\n", 1},
       {"output write fails", one_record(data, 100000, 100000, std::string(100000, 'w')), "x.bin",
-       found("dir\\x.bin", 100000, 100000) + "Error writing to output file\n", 1, "", "/dev/full"},
+       found_x(100000, 100000) + "Error writing to output file\n", 1, "", "/dev/full"},
       // Closing the output fails silently; the status says so.
-      {"output close fails", ok, "x.bin", found_x, 255, "", "/dev/full"},
-      {"empty entry past the end", one_record(data + 1000, 0, 0, ""), "x.bin",
-       found("dir\\x.bin", 0, 0), 0},
+      {"output close fails", ok, "x.bin", found_x(3, 3), 255, "", "/dev/full"},
+      {"empty entry past the end", one_record(data + 1000, 0, 0, ""), "x.bin", found_x(0, 0), 0},
   });
+  // clang-format on
 }
 
 TEST(PelluxCliTest, ReportsAllocationFailures) {
