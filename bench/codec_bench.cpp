@@ -14,6 +14,7 @@
 #include "corvane/encoder.h"
 #include "inputs.h"
 #include "pellux/decoder.h"
+#include "reference/reference_codec.h"
 
 namespace {
 
@@ -66,8 +67,26 @@ Encoded encode(const std::string& input) {
   return {stream, length};
 }
 
-void BM_Encode(benchmark::State& state, Kind kind) {
+// The codecs measured: the project's, or the straightforward reference ones from the tests.
+enum Codec { kFast, kReference };
+
+int64_t run_encoder(Codec codec, uint8_t* out, const uint8_t* in, int64_t length) {
+  return codec == kFast ? corvane::compress_buffer(out, in, length)
+                        : reference::reference_compress(out, in, length);
+}
+
+int64_t run_decoder(Codec codec, uint8_t* out, int64_t capacity, const uint8_t* in,
+                    int64_t length) {
+  return codec == kFast ? pellux::decompress_buffer(out, capacity, in, length)
+                        : reference::reference_decompress(out, capacity, in, length);
+}
+
+void BM_Encode(benchmark::State& state, Kind kind, Codec codec) {
   const std::vector<std::string>& inputs = inputs_of(kind);
+  if (inputs.empty()) {
+    state.SkipWithError("no files named in CODEC_BENCH_FILES");
+    return;
+  }
   size_t largest = 0, total = 0, stream_total = 0;
   for (const std::string& input : inputs) {
     largest = std::max(largest, input.size());
@@ -79,8 +98,8 @@ void BM_Encode(benchmark::State& state, Kind kind) {
     stream_total = 0;
     for (const std::string& input : inputs) {
       stream_total += static_cast<size_t>(
-          corvane::compress_buffer(out.data(), reinterpret_cast<const uint8_t*>(input.data()),
-                                   static_cast<int64_t>(input.size())));
+          run_encoder(codec, out.data(), reinterpret_cast<const uint8_t*>(input.data()),
+                      static_cast<int64_t>(input.size())));
     }
     benchmark::DoNotOptimize(out.data());
   }
@@ -88,7 +107,11 @@ void BM_Encode(benchmark::State& state, Kind kind) {
   state.counters["ratio"] = static_cast<double>(stream_total) / static_cast<double>(total);
 }
 
-void BM_Decode(benchmark::State& state, Kind kind) {
+void BM_Decode(benchmark::State& state, Kind kind, Codec codec) {
+  if (inputs_of(kind).empty()) {
+    state.SkipWithError("no files named in CODEC_BENCH_FILES");
+    return;
+  }
   std::vector<Encoded> streams;
   size_t largest = 0, total = 0;
   for (const std::string& input : inputs_of(kind)) {
@@ -99,9 +122,9 @@ void BM_Decode(benchmark::State& state, Kind kind) {
   std::vector<uint8_t> out(largest + 16);
   for (auto _ : state) {
     for (const Encoded& e : streams) {
-      const int64_t written = pellux::decompress_buffer(
-          out.data(), e.original_length + 16, reinterpret_cast<const uint8_t*>(e.stream.data()),
-          static_cast<int64_t>(e.stream.size()));
+      const int64_t written = run_decoder(codec, out.data(), e.original_length + 16,
+                                          reinterpret_cast<const uint8_t*>(e.stream.data()),
+                                          static_cast<int64_t>(e.stream.size()));
       if (written != e.original_length) state.SkipWithError("decoded to the wrong length");
     }
     benchmark::DoNotOptimize(out.data());
@@ -128,18 +151,34 @@ std::vector<std::string> files_from_environment() {
   return contents;
 }
 
-BENCHMARK_CAPTURE(BM_Encode, text, kText)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Encode, executable, kExecutable)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Encode, random, kRandom)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Encode, runs, kRuns)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Encode, small_files, kSmallFiles)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Encode, files, kFiles)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Decode, text, kText)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Decode, executable, kExecutable)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Decode, random, kRandom)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Decode, runs, kRuns)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Decode, small_files, kSmallFiles)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Decode, files, kFiles)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Encode, text, kText, kFast)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Encode, reference_text, kText, kReference)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Encode, executable, kExecutable, kFast)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Encode, reference_executable, kExecutable, kReference)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Encode, random, kRandom, kFast)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Encode, reference_random, kRandom, kReference)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Encode, runs, kRuns, kFast)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Encode, reference_runs, kRuns, kReference)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Encode, small_files, kSmallFiles, kFast)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Encode, reference_small_files, kSmallFiles, kReference)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Encode, files, kFiles, kFast)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Encode, reference_files, kFiles, kReference)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode, text, kText, kFast)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode, reference_text, kText, kReference)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode, executable, kExecutable, kFast)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode, reference_executable, kExecutable, kReference)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode, random, kRandom, kFast)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode, reference_random, kRandom, kReference)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode, runs, kRuns, kFast)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode, reference_runs, kRuns, kReference)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode, small_files, kSmallFiles, kFast)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode, reference_small_files, kSmallFiles, kReference)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode, files, kFiles, kFast)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode, reference_files, kFiles, kReference)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
