@@ -24,22 +24,24 @@ bool should_fail(const char* path, const char* mode) {
   return fault != nullptr && std::string(fault) == std::string(path) + "|" + mode;
 }
 
-}  // namespace
-
-extern "C" FILE* fopen(const char* path, const char* mode) {
+// Fails the named call, or passes it on to the next definition of `symbol`, found once.
+FILE* open_or_fail(const char* symbol, FopenFunction& real, const char* path, const char* mode) {
   if (should_fail(path, mode)) {
     errno = EACCES;
     return nullptr;
   }
-  static const FopenFunction real = next_fopen("fopen");
+  if (real == nullptr) real = next_fopen(symbol);
   return real(path, mode);
 }
 
+}  // namespace
+
+extern "C" FILE* fopen(const char* path, const char* mode) {
+  static FopenFunction real = nullptr;
+  return open_or_fail("fopen", real, path, mode);
+}
+
 extern "C" FILE* fopen64(const char* path, const char* mode) {
-  if (should_fail(path, mode)) {
-    errno = EACCES;
-    return nullptr;
-  }
-  static const FopenFunction real = next_fopen("fopen64");
-  return real(path, mode);
+  static FopenFunction real = nullptr;
+  return open_or_fail("fopen64", real, path, mode);
 }
