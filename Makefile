@@ -5,7 +5,8 @@ FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := round_trip decode toc
 FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h')
 
-.PHONY: all build demo test asan fuzz bench example-archive format format-check install-check clean
+.PHONY: all build programs demo test ci-build asan fuzz bench example-archive format format-check \
+	man-check install-check clean
 
 all: build
 
@@ -13,11 +14,21 @@ build:
 	cmake --preset release
 	cmake --build build -j$(JOBS)
 
-demo: build
-	bash examples/demo.sh build
+# Just the two programs: needs nothing but cmake, make and g++.
+programs:
+	cmake --preset programs
+	cmake --build build-programs -j$(JOBS) --target corvane pellux show_container
+
+demo: programs
+	bash examples/demo.sh build-programs
 
 test: build
 	ctest --test-dir build --output-on-failure -j$(JOBS)
+
+# Everything built with g++ and warnings as errors, as CI builds it.
+ci-build:
+	cmake --preset ci
+	cmake --build build-ci -j$(JOBS)
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer (clang).
 asan:
@@ -41,7 +52,7 @@ bench: build
 
 # Rebuilds the bundled archive from examples/files; the result is reproducible byte for byte.
 example-archive: build
-	cd examples && ../build/tests/make_fst example.fst \
+	cd examples && ../build/tools/make_fst example.fst \
 	  c files/readme.txt u files/logo.bin c files/silence.raw u files/empty.dat
 
 format:
@@ -49,6 +60,10 @@ format:
 
 format-check:
 	clang-format --dry-run -Werror $(FORMAT_FILES)
+
+# Both manual pages clean under mandoc's checks.
+man-check:
+	mandoc -T lint -W warning man/corvane.1 man/pellux.1
 
 # Installs into a scratch root and checks that the programs and man pages landed.
 install-check: build
@@ -60,4 +75,4 @@ install-check: build
 	test -f build/install-root/usr/local/share/man/man1/pellux.1
 
 clean:
-	rm -rf build build-dev build-asan build-fuzz build-ci
+	rm -rf build build-programs build-dev build-asan build-fuzz build-ci

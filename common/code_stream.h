@@ -25,10 +25,10 @@ static_assert(kMaxSegmentDataCodes == 3839);
 // Worst-case length in bytes of the stream for `input_length` bytes of input. Every data code
 // consumes at least one input byte, so there are at most `input_length` of them; add the CLEAR
 // that opens the stream, one more CLEAR after every kMaxSegmentDataCodes data codes, and the
-// END. No code is wider than kMaxCodeWidth bits. The encoder's last write may touch one byte
-// past the stream, so its output buffer needs this bound plus one byte.
-constexpr int64_t max_stream_size(int64_t input_length) {
-  const int64_t codes = input_length + 2 + input_length / kMaxSegmentDataCodes;
+// END. No code is wider than kMaxCodeWidth bits. The encoder writes nothing past its stream, so
+// an output buffer of exactly this size is enough.
+constexpr uint64_t max_stream_size(uint64_t input_length) {
+  const uint64_t codes = input_length + 2 + input_length / kMaxSegmentDataCodes;
   return (codes * kMaxCodeWidth + 7) / 8;
 }
 

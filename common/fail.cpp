@@ -1,9 +1,9 @@
 // The process-ending report of a fatal error.
+#include "fail.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-
-#include "support.h"
 
 namespace common {
 

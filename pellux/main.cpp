@@ -1,5 +1,5 @@
-// pellux: extracts one entry from an FST or DPK archive.
-#include "pellux/extractor.h"
+// pellux: extracts entries from an FST or DPK archive.
+#include "pellux/run.h"
 
 int main(int argc, char** argv) {
   return pellux::run(argc, argv);

@@ -1,11 +1,10 @@
-// The FST/DPK table of contents and the lookup of an entry by base name.
+// The FST/DPK table of contents: a count word, then one 262-byte record per entry.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
-#include <memory>
-#include <string>
 #include <string_view>
+#include <vector>
 
 namespace pellux {
 
@@ -20,24 +19,20 @@ struct TocRecord {
   char name[kNameFieldSize];  // text up to the first NUL byte, or all 250 bytes without one
 };
 
-struct Toc {
-  std::unique_ptr<TocRecord[]> records;
-  int32_t count;
+using Toc = std::vector<TocRecord>;
+
+enum class TocError {
+  kNone,
+  kNoMemory,    // a negative count, one whose table would take 4 GiB or more, or no memory
+  kShortTable,  // the table is not all there
 };
+
+// Reads the whole table from `archive`, positioned at its start, into `toc`.
+// `archive_length` is the archive's size, or -1 when it is not known (a pipe): a table longer
+// than a known archive is refused before anything is allocated.
+TocError read_toc(std::FILE* archive, int64_t archive_length, Toc& toc);
 
 // The stored name of a record: the field up to its first NUL byte, never past the field.
 std::string_view record_name(const TocRecord& record);
-
-// The part of a path that lookup compares: drive prefix dropped, final component after the
-// last '\' or '/', its name and extension parts (split at the last '.') each cut to 255 bytes.
-std::string base_name(std::string_view path);
-
-// Reads the whole table from `archive`, positioned at its start. Ends the process with a
-// message when the table cannot be allocated or is not all there.
-Toc read_toc(std::FILE* archive);
-
-// Index of the first record whose base name equals the base name of `requested` with ASCII
-// letters folded to one case, or -1 when none does.
-int32_t find_record(const Toc& toc, std::string_view requested);
 
 }  // namespace pellux

@@ -7,7 +7,7 @@
 
 namespace testing_support {
 
-// Encodes into a buffer of exactly the worst-case bound plus one byte.
+// Encodes into a heap buffer of exactly the worst-case bound.
 std::string encode(const std::string& input);
 
 // Decodes into a destination of exactly `capacity` bytes.

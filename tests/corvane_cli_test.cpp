@@ -8,6 +8,7 @@
 namespace {
 
 using namespace testing_support;
+using namespace tools;
 using namespace std::string_literals;
 
 const std::string kBanner =

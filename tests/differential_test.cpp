@@ -18,7 +18,8 @@ using namespace testing_support;
 
 std::string reference_encode(const std::string& input) {
   const auto length = static_cast<int64_t>(input.size());
-  auto out = std::make_unique<uint8_t[]>(static_cast<size_t>(common::max_stream_size(length) + 1));
+  auto out =
+      std::make_unique<uint8_t[]>(static_cast<size_t>(common::max_stream_size(input.size()) + 1));
   const int64_t written = reference::reference_compress(
       out.get(), reinterpret_cast<const uint8_t*>(input.data()), length);
   return std::string(reinterpret_cast<const char*>(out.get()), static_cast<size_t>(written));

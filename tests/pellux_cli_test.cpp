@@ -10,6 +10,7 @@
 namespace {
 
 using namespace testing_support;
+using namespace tools;
 
 const std::string kBanner = "-- pellux -- read and extract a file from an FST or DPK file --\n\n";
 const std::string kNotFound = "Couldn't find an entry by that name";

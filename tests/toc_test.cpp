@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "fst_writer.h"
+#include "pellux/lookup.h"
 #include "pellux/toc.h"
 
 namespace {
@@ -33,11 +34,10 @@ TEST(TocTest, BaseNameCutsNameAndExtensionTo255BytesEach) {
 }
 
 pellux::Toc toc_of(const std::vector<std::string>& names) {
-  pellux::Toc toc{std::make_unique<pellux::TocRecord[]>(names.size()),
-                  static_cast<int32_t>(names.size())};
+  pellux::Toc toc(names.size());
   for (size_t i = 0; i < names.size(); ++i) {
-    std::fill(std::begin(toc.records[i].name), std::end(toc.records[i].name), '\0');
-    names[i].copy(toc.records[i].name, pellux::kNameFieldSize);
+    std::fill(std::begin(toc[i].name), std::end(toc[i].name), '\0');
+    names[i].copy(toc[i].name, pellux::kNameFieldSize);
   }
   return toc;
 }
@@ -63,21 +63,22 @@ TEST(TocTest, FindsTheFirstMatchIgnoringDirectoriesAndAsciiCase) {
 }
 
 TEST(TocTest, ReadsEveryFieldOfEveryRecord) {
-  const std::string table = testing_support::fst_table(
+  const std::string table = tools::fst_table(
       2, {{-7, 5, 0x7FFFFFFF, "first\\name"}, {266, 0, -16, std::string(250, 'z')}});
   std::FILE* file = std::tmpfile();
   ASSERT_NE(file, nullptr);
   std::fwrite(table.data(), 1, table.size(), file);
   std::rewind(file);
-  const pellux::Toc toc = pellux::read_toc(file);
+  pellux::Toc toc;
+  ASSERT_EQ(pellux::read_toc(file, -1, toc), pellux::TocError::kNone);
   std::fclose(file);
-  ASSERT_EQ(toc.count, 2);
-  EXPECT_EQ(toc.records[0].offset, -7);
-  EXPECT_EQ(toc.records[0].stored_size, 5);
-  EXPECT_EQ(toc.records[0].uncompressed_size, 0x7FFFFFFF);
-  EXPECT_EQ(pellux::record_name(toc.records[0]), "first\\name");
-  EXPECT_EQ(toc.records[1].uncompressed_size, -16);
-  EXPECT_EQ(pellux::record_name(toc.records[1]), std::string(250, 'z'));
+  ASSERT_EQ(toc.size(), 2u);
+  EXPECT_EQ(toc[0].offset, -7);
+  EXPECT_EQ(toc[0].stored_size, 5);
+  EXPECT_EQ(toc[0].uncompressed_size, 0x7FFFFFFF);
+  EXPECT_EQ(pellux::record_name(toc[0]), "first\\name");
+  EXPECT_EQ(toc[1].uncompressed_size, -16);
+  EXPECT_EQ(pellux::record_name(toc[1]), std::string(250, 'z'));
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
-// Writes FST/DPK archives for the tests and the bundled example.
+// Writes FST/DPK archives: the archive writer behind make_fst, the tests and the benchmarks.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace testing_support {
+namespace tools {
 
 // One record as it goes into the table; `name` is cut to 250 bytes, or padded with NUL bytes.
 struct FstRecord {
@@ -30,7 +30,7 @@ struct FstEntry {
 // data is stored unchanged instead, since equal sizes mark an entry as stored.
 std::string make_fst(const std::vector<FstEntry>& entries);
 
-// The code stream for `input`, encoded into a buffer of exactly the worst-case bound plus one.
+// The code stream for `input`, encoded into a buffer of exactly the worst-case bound.
 std::string encode_stream(const std::string& input);
 
-}  // namespace testing_support
+}  // namespace tools

@@ -1,12 +1,17 @@
 // Extractor run sequence: table of contents, lookup, then the entry's stored bytes copied
-// out as they are or decoded when its stored and uncompressed sizes differ.
-#include "extractor.h"
+// out as they are or decoded when its stored and uncompressed sizes differ. Every message
+// the extractor prints is here.
+#include "run.h"
 
 #include <cstdio>
-#include <memory>
+#include <string_view>
 
-#include "common/support.h"
-#include "decoder.h"
+#include "common/buffer.h"
+#include "common/fail.h"
+#include "common/files.h"
+#include "entry.h"
+#include "lookup.h"
+#include "lzw/decoder.h"
 #include "toc.h"
 
 namespace pellux {
@@ -17,34 +22,27 @@ using common::fail;
 // The decoded entry gets this much room beyond its uncompressed size.
 constexpr int64_t kDecodeSlack = 16;
 
-[[noreturn]] void fail_short_entry() {
-  fail(1, "Error %s\n", "reading file from FST");
+void fail_toc(TocError error) {
+  switch (error) {
+    case TocError::kNone:
+      return;
+    case TocError::kNoMemory:
+      fail(1, "Error -- Can't allocate memory for table of contents\n");
+    case TocError::kShortTable:
+      fail(1, "Error reading FST table of contents\n");
+  }
 }
 
-// Reads the record's stored bytes. An entry that cannot lie inside the archive is refused as
-// a short read before its buffer is allocated; an offset that cannot be sought to (a negative
-// one, or any in an archive that cannot seek) is a short read too, rather than reading from
-// wherever the archive happens to stand.
-std::unique_ptr<uint8_t[]> read_entry(std::FILE* archive, const TocRecord& record) {
-  const std::string_view name = record_name(record);
-  if (record.stored_size < 0) {
-    fail(1, "Error -- Can't allocate memory for the FST file %.*s.\n",
-         static_cast<int>(name.size()), name.data());
+void fail_entry(EntryError error, std::string_view name) {
+  switch (error) {
+    case EntryError::kNone:
+      return;
+    case EntryError::kNoMemory:
+      fail(1, "Error -- Can't allocate memory for the FST file %.*s.\n",
+           static_cast<int>(name.size()), name.data());
+    case EntryError::kShortRead:
+      fail(1, "Error reading file from FST\n");
   }
-  const int64_t archive_length = common::stream_length(archive);
-  if (record.offset < 0 || (archive_length >= 0 && record.stored_size > 0 &&
-                            int64_t{record.offset} + record.stored_size > archive_length)) {
-    fail_short_entry();
-  }
-  auto data = common::allocate_bytes(record.stored_size);
-  if (!data) {
-    fail(1, "Error -- Can't allocate memory for the FST file %.*s.\n",
-         static_cast<int>(name.size()), name.data());
-  }
-  if (std::fseek(archive, record.offset, SEEK_SET) != 0) fail_short_entry();
-  const auto want = static_cast<size_t>(record.stored_size);
-  if (want > 0 && std::fread(data.get(), 1, want, archive) != want) fail_short_entry();
-  return data;
 }
 
 }  // namespace
@@ -70,8 +68,10 @@ int run(int argc, char** argv) {
   std::FILE* output = std::fopen(output_path, "wb");
   if (output == nullptr) fail(1, "Can't open output file '%s'\n", output_path);
 
-  const Toc toc = read_toc(archive);
-  const int32_t index = find_record(toc, requested);
+  const int64_t archive_length = common::regular_file_size(archive);
+  Toc toc;
+  fail_toc(read_toc(archive, archive_length, toc));
+  const int64_t index = find_record(toc, requested);
   if (index < 0) {
     // No line end follows this message. The output stays, empty.
     std::printf("Couldn't find an entry by that name");
@@ -79,28 +79,31 @@ int run(int argc, char** argv) {
     std::fclose(output);
     return 1;
   }
-  const TocRecord& record = toc.records[static_cast<size_t>(index)];
+  const TocRecord& record = toc[static_cast<size_t>(index)];
   const std::string_view name = record_name(record);
   std::printf("Found %.*s  [CSize:%d, USize:%d]\n\n", static_cast<int>(name.size()), name.data(),
               record.stored_size, record.uncompressed_size);
 
-  const std::unique_ptr<uint8_t[]> data = read_entry(archive, record);
-  std::unique_ptr<uint8_t[]> decoded;
+  common::Bytes data;
+  fail_entry(read_entry(archive, archive_length, record, data), name);
+  common::Bytes decoded;
   const uint8_t* result = data.get();
-  int64_t result_length = record.uncompressed_size;
+  size_t result_length = static_cast<size_t>(record.stored_size);
   if (record.stored_size != record.uncompressed_size) {
     const int64_t capacity = int64_t{record.uncompressed_size} + kDecodeSlack;
-    decoded = common::allocate_bytes(capacity);
-    if (!decoded) fail(1, "Error -- Can't allocate memory to decompress FST file\n");
-    result_length = decompress_buffer(decoded.get(), capacity, data.get(), record.stored_size);
+    const std::unique_ptr<lzw::Decoder> decoder = lzw::new_decoder();
+    if (capacity >= 0) decoded = common::allocate_bytes(static_cast<uint64_t>(capacity));
+    if (!decoded || !decoder) fail(1, "Error -- Can't allocate memory to decompress FST file\n");
+    result_length = lzw::decompress_buffer(*decoder, decoded.get(), static_cast<size_t>(capacity),
+                                           data.get(), static_cast<size_t>(record.stored_size))
+                        .count;
     result = decoded.get();
-    if (result_length != record.uncompressed_size) {
+    if (result_length != static_cast<size_t>(record.uncompressed_size)) {
       std::printf("Warning -- Decompressed size does not match the FST's stored value\n");
     }
   }
 
-  const auto want = static_cast<size_t>(result_length);
-  if (want > 0 && std::fwrite(result, 1, want, output) != want) {
+  if (result_length > 0 && std::fwrite(result, 1, result_length, output) != result_length) {
     fail(1, "Error writing to output file\n");
   }
   std::fclose(archive);

@@ -7,13 +7,12 @@
 #include "encoder.h"
 
 #include <algorithm>
-#include <array>
+#include <new>
 #include <random>
 
-#include "common/code_stream.h"
 #include "common/le32.h"
 
-namespace corvane {
+namespace lzw {
 namespace {
 
 using common::kClearCode;
@@ -23,43 +22,32 @@ using common::kFirstStringCode;
 using common::kMaxCodeWidth;
 using common::kMinCodeWidth;
 
-// Strings of two bytes, a root and one more byte, are found directly in a table indexed by
-// both bytes: their lookup needs nothing but input bytes, so it starts long before the string
-// before it has ended. Longer strings live in a hash table of codes, two bytes a slot; code 0
-// (a root, never stored) marks an empty slot, and with eight times as many slots as a segment
-// has strings a lookup almost always ends at its first slot.
-constexpr uint32_t kSlotBits = 15;
-constexpr uint32_t kSlotCount = 1u << kSlotBits;
 constexpr uint32_t kSlotMask = kSlotCount - 1;
-static_assert(kSlotCount >= 8 * (kCodeLimit - kFirstStringCode));
 
-// Each code's key, (prefix << 8 | byte) with bit 16 flipped: CLEAR is never a prefix, so no
-// key is 0. A code found in either table counts only once its key matches, which also
-// retires whatever an earlier segment left in the pair table: the keys are cleared with
-// every segment, the pair table never is.
+// Strings of two bytes, a root and one more byte, are found directly in the pair table: their
+// lookup needs nothing but input bytes, so it starts long before the string before it has
+// ended. Longer strings live in the slot table, two bytes a slot; code 0 (a root, never
+// stored) marks an empty slot, and with eight times as many slots as a segment has strings a
+// lookup almost always ends at its first slot.
+//
+// Each code's key is (prefix << 8 | byte) with bit 16 flipped: CLEAR is never a prefix, so no
+// key is 0. A code found in either table counts only once its key matches, which also retires
+// whatever an earlier segment or call left in the pair table: the keys are cleared with every
+// segment, the pair table never is.
 constexpr uint32_t kKeyFlip = kClearCode << 8;
 
-std::array<uint16_t, 256 * 256> pair_code;
-std::array<uint16_t, kSlotCount> slots;
-std::array<uint32_t, kCodeLimit> key_of;
-// The last byte of every code defined among the longer strings, marked by kDefinedTail when
-// the string sits in its first slot and by kMovedTail when probing placed it further on; 0
-// for code 0, so that an empty slot matches no byte.
-constexpr uint32_t kDefinedTail = 0x100;
-constexpr uint32_t kMovedTail = 0x200;
-std::array<uint16_t, kCodeLimit> tail_of;
+constexpr uint32_t key(uint32_t prefix, uint32_t c) {
+  return ((prefix << 8) | c) ^ kKeyFlip;
+}
 
 // Tabulation hashing on the byte, identity on the prefix: a string's slot is its prefix
 // code XORed with a random value for its last byte. For one byte every prefix has its own
 // slot, and between bytes the random values scatter strings like a random hash. The prefix
 // reaches the next slot through a single XOR, which keeps the chain from one input byte to
 // the next short; a probe step that depends on the byte sends colliding strings different
-// ways. The values are drawn afresh for every process, so that no input can be made to line
-// up long probe sequences; the stream does not depend on them.
-std::array<uint32_t, 256> byte_keys;
-bool byte_keys_drawn = false;
-
-void draw_byte_keys() {
+// ways. The values are drawn for every encoder, so that no input can be made to line up long
+// probe sequences; the stream does not depend on them.
+void draw_byte_keys(std::array<uint32_t, 256>& byte_keys) {
   uint64_t state = 0x2545F4914F6CDD1Dull;
   try {
     std::random_device device;
@@ -74,18 +62,10 @@ void draw_byte_keys() {
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
     value = static_cast<uint32_t>(z ^ (z >> 31)) & kSlotMask;
   }
-  byte_keys_drawn = true;
 }
 
-inline uint32_t slot_of(uint32_t prefix, uint32_t c) {
-  return prefix ^ byte_keys[c];
-}
 constexpr uint32_t probe_step(uint32_t c) {
   return 2 * c + 1;
-}
-
-constexpr uint32_t key(uint32_t prefix, uint32_t c) {
-  return ((prefix << 8) | c) ^ kKeyFlip;
 }
 
 // The pair table's index for the two bytes at p: both bytes as one little-endian half-word.
@@ -93,31 +73,41 @@ inline uint32_t pair_index(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8);
 }
 
-// The code of prefix + c among the longer strings, or 0 with `slot` at the empty slot where
-// it belongs. Another string in the first slot is rare, so probing on is a branch the
-// predictor gets right.
-inline uint32_t find_child(uint32_t prefix, uint32_t c, uint32_t& slot) {
-  const uint32_t want = key(prefix, c);
-  slot = slot_of(prefix, c);
-  uint32_t child = slots[slot];
-  if (child != 0 && key_of[child] != want) [[unlikely]] {
-    const uint32_t step = probe_step(c);
-    do {
-      slot = (slot + step) & kSlotMask;
-      child = slots[slot];
-    } while (child != 0 && key_of[child] != want);
-  }
-  return child;
-}
+// The hot tables of one encoder, as locals of the call.
+struct Tables {
+  uint16_t* pair_code;
+  uint16_t* slots;
+  uint32_t* key_of;
+  const uint32_t* byte_keys;
 
-void forget_strings() {
-  slots.fill(0);
-  key_of.fill(0);
-}
+  uint32_t slot_of(uint32_t prefix, uint32_t c) const { return prefix ^ byte_keys[c]; }
+
+  // The code of prefix + c among the longer strings, or 0 with `slot` at the empty slot where
+  // it belongs. Another string in the first slot is rare, so probing on is a branch the
+  // predictor gets right.
+  uint32_t find_child(uint32_t prefix, uint32_t c, uint32_t& slot) const {
+    const uint32_t want = key(prefix, c);
+    slot = slot_of(prefix, c);
+    uint32_t child = slots[slot];
+    if (child != 0 && key_of[child] != want) [[unlikely]] {
+      const uint32_t step = probe_step(c);
+      do {
+        slot = (slot + step) & kSlotMask;
+        child = slots[slot];
+      } while (child != 0 && key_of[child] != want);
+    }
+    return child;
+  }
+
+  void forget_strings() const {
+    std::fill_n(slots, kSlotCount, uint16_t{0});
+    std::fill_n(key_of, kCodeLimit, uint32_t{0});
+  }
+};
 
 // Codes collect in a 64-bit accumulator and leave it 32 bits at a time; the last bits are
 // written once at the end, with zero fill. The stream's bytes are the same as writing every
-// code into the byte stream directly.
+// code into the byte stream directly, and nothing is written past the stream's last byte.
 struct BitWriter {
   uint8_t* out;
   uint64_t bits;
@@ -135,13 +125,10 @@ inline void put_code(BitWriter& w, uint32_t code, uint32_t width) {
   }
 }
 
-// The parse runs ahead of the packing: codes gather here and are packed in batches. A batch
-// holds data codes only, but for a CLEAR at its start: the parse packs what it has before it
-// ends a segment. A code's width follows from its place in its segment alone, so the packer
-// needs nothing else from the parse.
-constexpr size_t kBatchCodes = 2048;
-std::array<uint16_t, kBatchCodes> batch;
-
+// The parse runs ahead of the packing: codes gather in the batch and are packed in runs. A
+// batch holds data codes only, but for a CLEAR at its start: the parse packs what it has
+// before it ends a segment. A code's width follows from its place in its segment alone, so
+// the packer needs nothing else from the parse.
 struct Packer {
   BitWriter writer;
   uint32_t width;       // width of the segment's next data code
@@ -181,22 +168,29 @@ void pack(Packer& packer, const uint16_t* codes, size_t count) {
 
 }  // namespace
 
-int64_t compress_buffer(uint8_t* output, const uint8_t* input, int64_t length) {
+std::unique_ptr<Encoder> new_encoder() {
+  // Value-initialised: the pair table must start with codes the key check can look up.
+  std::unique_ptr<Encoder> encoder(new (std::nothrow) Encoder());
+  if (encoder) draw_byte_keys(encoder->byte_keys);
+  return encoder;
+}
+
+size_t compress_buffer(Encoder& encoder, uint8_t* output, const uint8_t* input, size_t length) {
+  const Tables t{encoder.pair_code.data(), encoder.slots.data(), encoder.key_of.data(),
+                 encoder.byte_keys.data()};
+  uint16_t* const codes = encoder.batch.data();
   Packer packer{{output, 0, 0}, kMinCodeWidth, kMinCodeWidth, 0};
-  if (!byte_keys_drawn) draw_byte_keys();
-  forget_strings();
-  size_t held_codes = 0;
-  batch[held_codes++] = static_cast<uint16_t>(kClearCode);
+  t.forget_strings();
+  size_t n = 0;
+  codes[n++] = static_cast<uint16_t>(kClearCode);
 
   if (length > 0) {
     const uint8_t* p = input;
     const uint8_t* const end = input + length;
     const uint8_t* const last = end - 1;  // the last byte: no pair starts there
     uint32_t next_code = kFirstStringCode;
-    uint16_t* const codes = batch.data();
-    size_t n = held_codes;
     // The pair table entry of the two bytes at p, for the round that starts there.
-    auto pair_at = [&](const uint8_t* at) -> uint32_t { return pair_code[pair_index(at)]; };
+    auto pair_at = [&t](const uint8_t* at) -> uint32_t { return t.pair_code[pair_index(at)]; };
     uint32_t next_pair = p < last ? pair_at(p) : 0;
     // One code a round: its string starts at p with a root byte.
     while (p < end) {
@@ -207,7 +201,7 @@ int64_t compress_buffer(uint8_t* output, const uint8_t* input, int64_t length) {
       uint32_t prefix = *p;
       uint32_t slot = 0;
       bool in_pairs = true;  // the string to define has a root prefix
-      if (p < last && key_of[next_pair] == key(prefix, p[1])) {
+      if (p < last && t.key_of[next_pair] == key(prefix, p[1])) {
         prefix = next_pair;
         p += 2;
         in_pairs = false;
@@ -218,7 +212,7 @@ int64_t compress_buffer(uint8_t* output, const uint8_t* input, int64_t length) {
         while (p < last) {
           const uint32_t c = *p;
           next_pair = pair_at(p);
-          const uint32_t child = find_child(prefix, c, slot);
+          const uint32_t child = t.find_child(prefix, c, slot);
           if (child == 0) {
             found = false;
             break;
@@ -227,7 +221,7 @@ int64_t compress_buffer(uint8_t* output, const uint8_t* input, int64_t length) {
           ++p;
         }
         if (found && p == last) {  // the last byte of the input
-          const uint32_t child = find_child(prefix, *p, slot);
+          const uint32_t child = t.find_child(prefix, *p, slot);
           if (child != 0) {
             prefix = child;
             ++p;
@@ -245,34 +239,31 @@ int64_t compress_buffer(uint8_t* output, const uint8_t* input, int64_t length) {
         pack(packer, codes, n);
         n = 0;
         codes[n++] = static_cast<uint16_t>(kClearCode);
-        forget_strings();
+        t.forget_strings();
         next_code = kFirstStringCode;
         next_pair = p < last ? pair_at(p) : 0;
         continue;
       }
       const uint32_t c = *p;
-      key_of[next_code] = key(prefix, c);
+      t.key_of[next_code] = key(prefix, c);
       if (in_pairs) {
-        pair_code[pair_index(p - 1)] = static_cast<uint16_t>(next_code);
+        t.pair_code[pair_index(p - 1)] = static_cast<uint16_t>(next_code);
         // The new pair may be the very one the next round needs.
         next_pair = p < last ? pair_at(p) : 0;
       } else {
-        slots[slot] = static_cast<uint16_t>(next_code);
-        const bool first_slot = slot == slot_of(prefix, c);
-        tail_of[next_code] = static_cast<uint16_t>(c | (first_slot ? kDefinedTail : kMovedTail));
+        t.slots[slot] = static_cast<uint16_t>(next_code);
       }
       ++next_code;
     }
-    held_codes = n;
   }
-  pack(packer, batch.data(), held_codes);
+  pack(packer, codes, n);
   // END goes out at the width of the last data code; a reader that has already widened reads
   // one zero fill bit more, which still gives END.
   BitWriter& w = packer.writer;
   put_code(w, kEndCode, packer.last_width);
   const uint32_t tail_bytes = (w.count + 7) / 8;
   for (uint32_t i = 0; i < tail_bytes; ++i) w.out[i] = static_cast<uint8_t>(w.bits >> (8 * i));
-  return (w.out - output) + tail_bytes;
+  return static_cast<size_t>(w.out - output) + tail_bytes;
 }
 
-}  // namespace corvane
+}  // namespace lzw

@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     std::printf("Usage: make_fst <archive to create> (c|u) <file> [(c|u) <file> ...]\n");
     return 2;
   }
-  std::vector<testing_support::FstEntry> entries;
+  std::vector<tools::FstEntry> entries;
   for (int i = 2; i < argc; i += 2) {
     const std::string mode = argv[i];
     if (mode != "c" && mode != "u") {
@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
     std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     entries.push_back({argv[i + 1], std::move(data), mode == "c"});
   }
-  const std::string archive = testing_support::make_fst(entries);
+  const std::string archive = tools::make_fst(entries);
   std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
   out.write(archive.data(), static_cast<std::streamsize>(archive.size()));
   out.close();

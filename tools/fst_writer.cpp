@@ -1,13 +1,14 @@
-// FST/DPK archive writer for the tests and the bundled example.
+// FST/DPK archive writer.
 #include "fst_writer.h"
 
 #include <memory>
+#include <new>
 
 #include "common/code_stream.h"
 #include "common/le32.h"
-#include "corvane/encoder.h"
+#include "lzw/encoder.h"
 
-namespace testing_support {
+namespace tools {
 namespace {
 
 constexpr size_t kNameField = 250;
@@ -22,11 +23,12 @@ void append_word(std::string& out, uint32_t value) {
 }  // namespace
 
 std::string encode_stream(const std::string& input) {
-  const auto length = static_cast<int64_t>(input.size());
-  auto out = std::make_unique<uint8_t[]>(static_cast<size_t>(common::max_stream_size(length) + 1));
-  const int64_t written =
-      corvane::compress_buffer(out.get(), reinterpret_cast<const uint8_t*>(input.data()), length);
-  return std::string(reinterpret_cast<const char*>(out.get()), static_cast<size_t>(written));
+  const std::unique_ptr<lzw::Encoder> encoder = lzw::new_encoder();
+  if (!encoder) throw std::bad_alloc();
+  std::string stream(static_cast<size_t>(common::max_stream_size(input.size())), '\0');
+  stream.resize(lzw::compress_buffer(*encoder, reinterpret_cast<uint8_t*>(stream.data()),
+                                     reinterpret_cast<const uint8_t*>(input.data()), input.size()));
+  return stream;
 }
 
 std::string fst_table(uint32_t count, const std::vector<FstRecord>& records) {
@@ -61,4 +63,4 @@ std::string make_fst(const std::vector<FstEntry>& entries) {
   return fst_table(static_cast<uint32_t>(entries.size()), records) + data;
 }
 
-}  // namespace testing_support
+}  // namespace tools

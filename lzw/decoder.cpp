@@ -12,13 +12,12 @@
 // every stream decodes to the same bytes either way.
 #include "decoder.h"
 
-#include <array>
 #include <cstring>
+#include <new>
 
-#include "common/code_stream.h"
 #include "common/le32.h"
 
-namespace pellux {
+namespace lzw {
 namespace {
 
 using common::kClearCode;
@@ -28,20 +27,7 @@ using common::kFirstStringCode;
 using common::kMaxCodeWidth;
 using common::kMinCodeWidth;
 
-constexpr size_t kStackSize = 8192;
 constexpr size_t kChunk = 16;
-
-// The string table: code = prefix string + suffix byte. Codes 0 to 255 are their own byte.
-// The entry past the last code takes definitions that nothing can reference.
-std::array<uint16_t, kCodeLimit + 1> prefix_of;
-std::array<uint8_t, kCodeLimit + 1> suffix_of;
-// Strings are pushed from their last byte down to their first and copied out in order.
-std::array<uint8_t, kStackSize> string_stack;
-
-// Where a copy of each code's string lies and how long it is. One entry past the last code
-// takes the definition that follows code 4095, which nothing can reference.
-std::array<const uint8_t*, kCodeLimit + 1> copy_of;
-std::array<uint32_t, kCodeLimit + 1> length_of;
 
 // The one-byte strings, with room for a whole chunk to be read after any of them.
 constexpr std::array<uint8_t, 256 + kChunk> make_all_bytes() {
@@ -53,9 +39,10 @@ constexpr std::array<uint8_t, 256 + kChunk> kAllBytes = make_all_bytes();
 
 // Decoder state, handed from the fast loop to the steps when they take over.
 struct State {
+  Decoder* tables;
   const uint8_t* source;
-  int64_t source_length;
-  int64_t pos;  // source byte of the next code
+  size_t source_length;
+  size_t pos;  // source byte of the next code; never past source_length
   uint32_t bit_offset;
   uint32_t width;
   uint32_t mask;
@@ -64,8 +51,8 @@ struct State {
   uint32_t previous;
   uint8_t first_byte;
   uint8_t* destination;
-  int64_t capacity;
-  int64_t count;
+  size_t capacity;
+  size_t count;
 };
 
 // A code is read only while three bytes remain at its start, which is what lets a reader
@@ -83,6 +70,18 @@ inline uint32_t read_code(State& s) {
   s.pos += s.bit_offset >> 3;
   s.bit_offset &= 7;
   return code;
+}
+
+// Why a stream with fewer than three bytes left stopped: the encoder writes END at the width
+// of the last data code and zero bits after it, so a sound stream's last one or two bytes
+// read as END (the bits past the stream taken as zero) even when the reader has widened.
+DecodeStop tail_stop(const State& s) {
+  uint32_t window = 0;
+  for (size_t i = 0; s.pos + i < s.source_length; ++i) {
+    window |= static_cast<uint32_t>(s.source[s.pos + i]) << (8 * i);
+  }
+  const bool holds_end = s.pos < s.source_length && ((window >> s.bit_offset) & s.mask) == kEndCode;
+  return holds_end ? DecodeStop::kEnd : DecodeStop::kStreamEnded;
 }
 
 inline void restart_segment(State& s) {
@@ -104,10 +103,13 @@ inline void widen_if_due(State& s) {
 // The decoding steps, one code at a time, from wherever `s` stands. Output that would pass
 // the capacity is cut there and decoding stops; a string whose prefix chain is longer than
 // the stack (only a loop of prefixes makes one) ends decoding before any of it is written.
-int64_t decode_by_steps(State& s) {
+DecodeStop decode_by_steps(State& s) {
+  uint16_t* const prefix_of = s.tables->prefix_of.data();
+  uint8_t* const suffix_of = s.tables->suffix_of.data();
+  uint8_t* const stack = s.tables->string_stack.data();
   while (can_read(s)) {
     uint32_t code = read_code(s);
-    if (code == kEndCode) break;
+    if (code == kEndCode) return DecodeStop::kEnd;
     if (code == kClearCode) {
       restart_segment(s);
       if (!can_read(s)) break;
@@ -115,37 +117,38 @@ int64_t decode_by_steps(State& s) {
       code = read_code(s);
       s.previous = code;
       s.first_byte = static_cast<uint8_t>(code);
-      if (s.count == s.capacity) break;
+      if (s.count == s.capacity) return DecodeStop::kCapacity;
       s.destination[s.count++] = s.first_byte;
       continue;
     }
 
     const uint32_t current = code;
-    size_t top = kStackSize;
+    size_t top = kStringStackSize;
     if (code >= s.next_code) {
       // Not yet defined: in a valid stream this is the code being defined right now, the
       // previous string followed by its own first byte.
-      string_stack[--top] = s.first_byte;
+      stack[--top] = s.first_byte;
       prefix_of[code] = static_cast<uint16_t>(s.previous);
       suffix_of[code] = s.first_byte;
       code = s.previous;
     }
     while (code > 255) {
-      if (top == 1) return s.count;  // a prefix loop: no valid string is this long
-      string_stack[--top] = suffix_of[code];
+      if (top == 1) return DecodeStop::kPrefixLoop;  // no valid string is this long
+      stack[--top] = suffix_of[code];
       code = prefix_of[code];
     }
     s.first_byte = static_cast<uint8_t>(code);
-    string_stack[--top] = s.first_byte;
+    stack[--top] = s.first_byte;
 
-    const size_t length = kStackSize - top;
-    const auto room = static_cast<size_t>(s.capacity - s.count);
+    const size_t length = kStringStackSize - top;
+    const size_t room = s.capacity - s.count;
     if (length > room) {
-      if (room > 0) std::memcpy(s.destination + s.count, string_stack.data() + top, room);
-      return s.capacity;
+      if (room > 0) std::memcpy(s.destination + s.count, stack + top, room);
+      s.count = s.capacity;
+      return DecodeStop::kCapacity;
     }
-    std::memcpy(s.destination + s.count, string_stack.data() + top, length);
-    s.count += static_cast<int64_t>(length);
+    std::memcpy(s.destination + s.count, stack + top, length);
+    s.count += length;
 
     // Definitions past the last code can never be referenced, so they are dropped.
     if (s.next_code < kCodeLimit) {
@@ -156,7 +159,7 @@ int64_t decode_by_steps(State& s) {
     s.previous = current;
     widen_if_due(s);
   }
-  return s.count;
+  return tail_stop(s);
 }
 
 // Where the string decoded last starts in the destination, and its length.
@@ -165,16 +168,17 @@ struct LastString {
   uint32_t length;
 };
 
-enum class Outcome { kEnded, kStopped, kHandOver };
+enum class Outcome { kBegun, kStopped, kHandOver };
 
 // Takes the CLEAR that `s` stands at and the literal after it. Hands over, with `s` still at
 // the CLEAR, when the literal is one a valid stream never has or does not fit.
-Outcome start_segment(State& s, LastString& last) {
+Outcome start_segment(State& s, LastString& last, DecodeStop& stop) {
   State t = s;
   read_code(t);
   restart_segment(t);
   if (!can_read(t)) {
     s = t;
+    stop = tail_stop(s);
     return Outcome::kStopped;
   }
   const uint32_t literal = read_code(t);
@@ -184,21 +188,28 @@ Outcome start_segment(State& s, LastString& last) {
   last = {t.destination + t.count, 1};
   t.destination[t.count++] = t.first_byte;
   s = t;
-  return Outcome::kEnded;  // the segment has begun
+  return Outcome::kBegun;
 }
 
 // Decodes by copying earlier output for as long as the stream stays valid and the next string
 // with a chunk's slack fits the destination. Returns kHandOver with `s` at the first code it
-// does not decode, or kStopped when the stream ended.
-Outcome decode_by_copies(State& s) {
+// does not decode, or kStopped with the reason in `stop`.
+Outcome decode_by_copies(State& s, DecodeStop& stop) {
   LastString last{nullptr, 0};
-  if (!can_read(s)) return Outcome::kStopped;
+  if (!can_read(s)) {
+    stop = tail_stop(s);
+    return Outcome::kStopped;
+  }
   {
     State t = s;
     if (read_code(t) != kClearCode) return Outcome::kHandOver;  // no CLEAR at the start
   }
-  Outcome started = start_segment(s, last);
-  if (started != Outcome::kEnded) return started;
+  Outcome started = start_segment(s, last, stop);
+  if (started != Outcome::kBegun) return started;
+  const uint8_t** const copy_of = s.tables->copy_of.data();
+  uint32_t* const length_of = s.tables->length_of.data();
+  uint16_t* const prefix_of = s.tables->prefix_of.data();
+  uint8_t* const suffix_of = s.tables->suffix_of.data();
   for (uint32_t b = 0; b < 256; ++b) {
     copy_of[b] = &kAllBytes[b];
     length_of[b] = 1;
@@ -208,8 +219,8 @@ Outcome decode_by_copies(State& s) {
     const uint8_t* const source = s.source;
     // Codes are read four bytes at a time while four remain; the last ones are left to the
     // steps, which read exactly the three bytes a code needs.
-    const int64_t wide_last = s.source_length - 4;
-    int64_t pos = s.pos;
+    const size_t source_length = s.source_length;
+    size_t pos = s.pos;
     uint32_t bit_offset = s.bit_offset;
     uint32_t width = s.width;
     uint32_t mask = s.mask;
@@ -221,7 +232,7 @@ Outcome decode_by_copies(State& s) {
     uint8_t* to = s.destination + s.count;
     uint8_t* const end = s.destination + s.capacity;
     uint32_t code = 0;
-    while (pos <= wide_last) {
+    while (source_length - pos >= 4) {
       code = (common::get_le32(source + pos) >> bit_offset) & mask;
       if (code - kClearCode < 2) break;  // CLEAR or END
       // The string the next code will be, already in place: the previous string and the
@@ -270,30 +281,39 @@ Outcome decode_by_copies(State& s) {
     s.next_code = next_code;
     s.previous = previous;
     s.first_byte = last.copy[0];
-    s.count = to - s.destination;
-    if (pos > wide_last) return can_read(s) ? Outcome::kHandOver : Outcome::kStopped;
+    s.count = static_cast<size_t>(to - s.destination);
+    if (source_length - pos < 4) {
+      if (can_read(s)) return Outcome::kHandOver;
+      stop = tail_stop(s);
+      return Outcome::kStopped;
+    }
     if (code == kEndCode) {
-      read_code(s);
+      stop = DecodeStop::kEnd;
       return Outcome::kStopped;
     }
     if (code != kClearCode) return Outcome::kHandOver;
-    started = start_segment(s, last);
-    if (started != Outcome::kEnded) return started;
+    started = start_segment(s, last, stop);
+    if (started != Outcome::kBegun) return started;
   }
 }
 
 }  // namespace
 
-int64_t decompress_buffer(uint8_t* destination, int64_t capacity, const uint8_t* source,
-                          int64_t source_length) {
-  // A corrupt stream may walk entries its own segment never defined; clearing the table makes
-  // what it decodes to depend on the stream alone, not on what an earlier call left behind.
-  prefix_of.fill(0);
-  suffix_of.fill(0);
-  State s{source, source_length, 0, 0, 0, 0, 0, 0, 0, 0, destination, capacity, 0};
-  restart_segment(s);
-  if (decode_by_copies(s) == Outcome::kStopped) return s.count;
-  return decode_by_steps(s);
+std::unique_ptr<Decoder> new_decoder() {
+  return std::unique_ptr<Decoder>(new (std::nothrow) Decoder);
 }
 
-}  // namespace pellux
+DecodeResult decompress_buffer(Decoder& decoder, uint8_t* destination, size_t capacity,
+                               const uint8_t* source, size_t source_length) {
+  // A corrupt stream may walk entries its own segment never defined; clearing the table makes
+  // what it decodes to depend on the stream alone, not on what an earlier call left behind.
+  decoder.prefix_of.fill(0);
+  decoder.suffix_of.fill(0);
+  State s{&decoder, source, source_length, 0, 0, 0, 0, 0, 0, 0, 0, destination, capacity, 0};
+  restart_segment(s);
+  DecodeStop stop = DecodeStop::kStreamEnded;
+  if (decode_by_copies(s, stop) == Outcome::kHandOver) stop = decode_by_steps(s);
+  return {s.count, stop};
+}
+
+}  // namespace lzw

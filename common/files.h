@@ -1,0 +1,23 @@
+// File queries both programs need, with 64-bit sizes and positions on every platform.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+namespace common {
+
+// Length in bytes of the regular file open as `stream`, or -1 when it is anything else (a
+// directory, a device, a pipe) or cannot be queried. The stream's position is not touched.
+int64_t regular_file_size(std::FILE* stream);
+
+// True when `stream` is open on a directory.
+bool is_directory(std::FILE* stream);
+
+// Moves `stream` to the absolute byte `offset`; false when it cannot (a pipe, say).
+bool seek_to(std::FILE* stream, int64_t offset);
+
+// True when both paths name one existing file (through links or different spellings). A path
+// that does not exist names no file, so the answer is then false.
+bool same_file(const char* a, const char* b);
+
+}  // namespace common

@@ -1,0 +1,10 @@
+// The builder's run sequence.
+#pragma once
+
+namespace corvane {
+
+// Runs corvane for the command line `argv` and returns the exit status; fatal errors end the
+// process with their own status.
+int run(int argc, char** argv);
+
+}  // namespace corvane

@@ -1,0 +1,53 @@
+// The decoder: a code stream in memory in, the bytes it encodes out.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "common/code_stream.h"
+
+namespace lzw {
+
+// Why decoding stopped.
+enum class DecodeStop {
+  kEnd,          // END was read, or is all that the stream's last bytes hold
+  kStreamEnded,  // the stream ran out before END
+  kCapacity,     // the next bytes did not fit the destination: output was cut there
+  kPrefixLoop,   // a code's chain of prefixes loops (only a corrupt stream has one)
+};
+
+struct DecodeResult {
+  size_t count;  // bytes written to the destination
+  DecodeStop stop;
+};
+
+constexpr size_t kStringStackSize = 8192;
+
+// The tables of one decoder. Allocate it once with new_decoder and reuse it for every call;
+// one decoder serves one thread at a time, and any number of them may run at once. Entries
+// one past the last code take definitions that nothing can reference.
+struct Decoder {
+  std::array<uint16_t, common::kCodeLimit + 1> prefix_of;  // code = prefix string + suffix
+  std::array<uint8_t, common::kCodeLimit + 1> suffix_of;
+  std::array<uint8_t, kStringStackSize> string_stack;          // strings pushed last byte first
+  std::array<const uint8_t*, common::kCodeLimit + 1> copy_of;  // where each string lies
+  std::array<uint32_t, common::kCodeLimit + 1> length_of;
+};
+
+// A new decoder, or an empty pointer when its memory cannot be had. Never throws.
+std::unique_ptr<Decoder> new_decoder();
+
+// Decodes the `source_length` bytes of code stream at `source` into `destination`, writing at
+// most `capacity` bytes, and says how many and why it stopped. A stream that stops early (no
+// END, or fewer than 3 bytes left) yields what was decoded so far. Corrupt streams are decoded
+// by the same steps as valid ones and never write past the destination or the decoder's own
+// tables: output that would pass `capacity` is cut there and decoding stops, and a string
+// whose prefix chain is longer than the string stack (only a loop of prefixes in a corrupt
+// stream makes one) ends decoding before any of it is written. The result depends on the
+// stream and the capacity alone, never on earlier calls. Allocates nothing.
+DecodeResult decompress_buffer(Decoder& decoder, uint8_t* destination, size_t capacity,
+                               const uint8_t* source, size_t source_length);
+
+}  // namespace lzw
