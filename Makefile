@@ -2,7 +2,7 @@
 # every test; see README.md for the rest.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := round_trip decode toc
+FUZZ_TARGETS := round_trip decode toc list
 FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h')
 
 .PHONY: all build programs demo test ci-build asan fuzz bench example-archive format format-check \
@@ -36,16 +36,12 @@ asan:
 	cmake --build build-asan -j$(JOBS)
 	ctest --test-dir build-asan --output-on-failure -j$(JOBS)
 
-# Each libFuzzer target for FUZZ_SECONDS, starting from a copy of its checked-in corpus.
+# Each libFuzzer target for FUZZ_SECONDS from a copy of its checked-in corpus; fails on a
+# fault, or when a target's coverage stays below its floor in fuzz/coverage_floors.
 fuzz:
 	cmake --preset fuzz
 	cmake --build build-fuzz -j$(JOBS)
-	set -e; for t in $(FUZZ_TARGETS); do \
-	  rm -rf build-fuzz/corpus/$$t && mkdir -p build-fuzz/corpus/$$t && \
-	  cp fuzz/corpus/$$t/* build-fuzz/corpus/$$t/ && \
-	  build-fuzz/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
-	    -artifact_prefix=build-fuzz/ build-fuzz/corpus/$$t; \
-	done
+	set -e; for t in $(FUZZ_TARGETS); do bash fuzz/run_target.sh build-fuzz $$t $(FUZZ_SECONDS); done
 
 bench: build
 	build/bench/codec_bench

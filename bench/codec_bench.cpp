@@ -14,7 +14,6 @@
 #include "inputs.h"
 #include "lzw/decoder.h"
 #include "lzw/encoder.h"
-#include "reference/reference_codec.h"
 
 namespace {
 
@@ -74,26 +73,19 @@ Encoded encode(const std::string& input) {
   return {stream, static_cast<int64_t>(input.size())};
 }
 
-// The codecs measured: the project's, or the straightforward reference ones from the tests.
-enum Codec { kFast, kReference };
-
-int64_t run_encoder(Codec codec, uint8_t* out, const uint8_t* in, int64_t length) {
-  return codec == kFast ? static_cast<int64_t>(lzw::compress_buffer(the_encoder(), out, in,
-                                                                    static_cast<size_t>(length)))
-                        : reference::reference_compress(out, in, length);
+int64_t run_encoder(uint8_t* out, const uint8_t* in, int64_t length) {
+  return static_cast<int64_t>(
+      lzw::compress_buffer(the_encoder(), out, in, static_cast<size_t>(length)));
 }
 
-int64_t run_decoder(Codec codec, uint8_t* out, int64_t capacity, const uint8_t* in,
-                    int64_t length) {
-  return codec == kFast
-             ? static_cast<int64_t>(lzw::decompress_buffer(the_decoder(), out,
-                                                           static_cast<size_t>(capacity), in,
-                                                           static_cast<size_t>(length))
-                                        .count)
-             : reference::reference_decompress(out, capacity, in, length);
+int64_t run_decoder(uint8_t* out, int64_t capacity, const uint8_t* in, int64_t length) {
+  return static_cast<int64_t>(lzw::decompress_buffer(the_decoder(), out,
+                                                     static_cast<size_t>(capacity), in,
+                                                     static_cast<size_t>(length))
+                                  .count);
 }
 
-void BM_Encode(benchmark::State& state, Kind kind, Codec codec) {
+void BM_Encode(benchmark::State& state, Kind kind) {
   const std::vector<std::string>& inputs = inputs_of(kind);
   if (inputs.empty()) {
     state.SkipWithError("no files named in CODEC_BENCH_FILES");
@@ -109,7 +101,7 @@ void BM_Encode(benchmark::State& state, Kind kind, Codec codec) {
     stream_total = 0;
     for (const std::string& input : inputs) {
       stream_total += static_cast<size_t>(
-          run_encoder(codec, out.data(), reinterpret_cast<const uint8_t*>(input.data()),
+          run_encoder(out.data(), reinterpret_cast<const uint8_t*>(input.data()),
                       static_cast<int64_t>(input.size())));
     }
     benchmark::DoNotOptimize(out.data());
@@ -118,7 +110,7 @@ void BM_Encode(benchmark::State& state, Kind kind, Codec codec) {
   state.counters["ratio"] = static_cast<double>(stream_total) / static_cast<double>(total);
 }
 
-void BM_Decode(benchmark::State& state, Kind kind, Codec codec) {
+void BM_Decode(benchmark::State& state, Kind kind) {
   if (inputs_of(kind).empty()) {
     state.SkipWithError("no files named in CODEC_BENCH_FILES");
     return;
@@ -133,7 +125,7 @@ void BM_Decode(benchmark::State& state, Kind kind, Codec codec) {
   std::vector<uint8_t> out(largest + 16);
   for (auto _ : state) {
     for (const Encoded& e : streams) {
-      const int64_t written = run_decoder(codec, out.data(), e.original_length + 16,
+      const int64_t written = run_decoder(out.data(), e.original_length + 16,
                                           reinterpret_cast<const uint8_t*>(e.stream.data()),
                                           static_cast<int64_t>(e.stream.size()));
       if (written != e.original_length) state.SkipWithError("decoded to the wrong length");
@@ -162,34 +154,18 @@ std::vector<std::string> files_from_environment() {
   return contents;
 }
 
-BENCHMARK_CAPTURE(BM_Encode, text, kText, kFast)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Encode, reference_text, kText, kReference)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Encode, executable, kExecutable, kFast)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Encode, reference_executable, kExecutable, kReference)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Encode, random, kRandom, kFast)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Encode, reference_random, kRandom, kReference)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Encode, runs, kRuns, kFast)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Encode, reference_runs, kRuns, kReference)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Encode, small_files, kSmallFiles, kFast)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Encode, reference_small_files, kSmallFiles, kReference)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Encode, files, kFiles, kFast)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Encode, reference_files, kFiles, kReference)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Decode, text, kText, kFast)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Decode, reference_text, kText, kReference)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Decode, executable, kExecutable, kFast)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Decode, reference_executable, kExecutable, kReference)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Decode, random, kRandom, kFast)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Decode, reference_random, kRandom, kReference)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Decode, runs, kRuns, kFast)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Decode, reference_runs, kRuns, kReference)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Decode, small_files, kSmallFiles, kFast)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Decode, reference_small_files, kSmallFiles, kReference)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Decode, files, kFiles, kFast)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Decode, reference_files, kFiles, kReference)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Encode, text, kText)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Encode, executable, kExecutable)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Encode, random, kRandom)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Encode, runs, kRuns)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Encode, small_files, kSmallFiles)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Encode, files, kFiles)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode, text, kText)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode, executable, kExecutable)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode, random, kRandom)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode, runs, kRuns)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode, small_files, kSmallFiles)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode, files, kFiles)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 #include "files.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <system_error>
@@ -21,6 +22,10 @@ bool is_directory(std::FILE* stream) {
 
 bool seek_to(std::FILE* stream, int64_t offset) {
   return offset >= 0 && fseeko(stream, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+bool truncate_file(std::FILE* stream, int64_t length) {
+  return ftruncate(fileno(stream), static_cast<off_t>(length)) == 0;
 }
 
 bool same_file(const char* a, const char* b) {

@@ -16,6 +16,9 @@ bool is_directory(std::FILE* stream);
 // Moves `stream` to the absolute byte `offset`; false when it cannot (a pipe, say).
 bool seek_to(std::FILE* stream, int64_t offset);
 
+// Cuts the file open as `stream` to `length` bytes; false when it cannot.
+bool truncate_file(std::FILE* stream, int64_t length);
+
 // True when both paths name one existing file (through links or different spellings). A path
 // that does not exist names no file, so the answer is then false.
 bool same_file(const char* a, const char* b);

@@ -5,12 +5,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "common/buffer.h"
-
 namespace corvane {
 
-// One staged entry. `offset` starts as the entry's position in the staging file and is
-// rewritten in place into the entry offset word by load_and_fix.
+// One staged entry: its position in the staging file, which is its position in the data area.
 struct TocNode {
   uint32_t offset;
   bool compressed;
@@ -36,25 +33,14 @@ constexpr bool entry_fits(int64_t staged_bytes, int64_t entry_count, int64_t ent
   return start < kEntryOffsetLimit && start + entry_bytes < kContainerSizeLimit;
 }
 
-// The header and data area of a container ready to be written.
-struct ContainerImage {
-  uint32_t checksum = 0;
-  uint32_t data_offset = 0;
-  common::Bytes data;
-  size_t data_length = 0;
-};
+// The entry offset word of `node` in a container whose data area starts at `data_offset`.
+constexpr uint32_t offset_word(const TocNode& node, uint32_t data_offset) {
+  return (node.offset + data_offset) | (node.compressed ? kCompressedFlag : 0);
+}
 
-enum class LoadError { kNone, kNoMemory, kShortRead };
-
-// Loads the whole staging file (open for reading at its start) into `image`, turns every
-// node's staging position into its entry offset word and computes the checksum word.
-// `staged_bytes` is how much the run wrote to the staging file: a file of any other length
-// was changed behind the run's back, and is a short read.
-LoadError load_and_fix(std::FILE* staging, int64_t staged_bytes, std::vector<TocNode>& nodes,
-                       ContainerImage& image);
-
-// Writes the header words, the offset words and the data area; false when a write fails.
-bool write_container(std::FILE* container, const ContainerImage& image,
-                     const std::vector<TocNode>& nodes);
+// Writes the header at the stream's position: the checksum word, the data area offset and one
+// offset word per node. `data_sum` is the sum of the data area's bytes modulo 2^32; the
+// checksum adds the header's own bytes after its first word. False when a write fails.
+bool write_container(std::FILE* container, const std::vector<TocNode>& nodes, uint32_t data_sum);
 
 }  // namespace corvane

@@ -1,6 +1,8 @@
 // Scanning the file list.
 #include "file_list.h"
 
+#include <new>
+
 namespace corvane {
 namespace {
 
@@ -9,9 +11,8 @@ bool is_space(int ch) {
   return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\v' || ch == '\f' || ch == '\r';
 }
 
-}  // namespace
-
-ScanResult scan_entry(std::FILE* list, ListEntry& entry) {
+// One scan of "%c %s\n" into `entry`, which keeps what the scan does not reach.
+ListError scan_entry(std::FILE* list, ListEntry& entry) {
   int ch = std::getc(list);
   if (ch != EOF) {
     entry.command = static_cast<char>(ch);
@@ -22,6 +23,7 @@ ScanResult scan_entry(std::FILE* list, ListEntry& entry) {
   if (ch != EOF) {
     std::string token;
     do {
+      if (token.size() == kPathLimit) return ListError::kPathTooLong;
       token.push_back(static_cast<char>(ch));
       ch = std::getc(list);
     } while (ch != EOF && !is_space(ch));
@@ -29,7 +31,24 @@ ScanResult scan_entry(std::FILE* list, ListEntry& entry) {
     while (ch != EOF && is_space(ch)) ch = std::getc(list);
     if (ch != EOF) std::ungetc(ch, list);
   }
-  return std::ferror(list) ? ScanResult::kReadError : ScanResult::kEntry;
+  return std::ferror(list) ? ListError::kReadError : ListError::kNone;
+}
+
+}  // namespace
+
+ListError read_list(std::FILE* list, std::vector<ListEntry>& entries) {
+  ListEntry entry;
+  try {
+    while (!std::feof(list)) {
+      const ListError error = scan_entry(list, entry);
+      if (error != ListError::kNone) return error;
+      entries.push_back(entry);
+    }
+  } catch (const std::bad_alloc&) {
+    // A list too large to hold cannot be read.
+    return ListError::kReadError;
+  }
+  return ListError::kNone;
 }
 
 }  // namespace corvane

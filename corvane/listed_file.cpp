@@ -39,8 +39,8 @@ ListedError read_listed_file(ListedFile& file) {
   file.length = 0;
   if (!grow(file, capacity)) return ListedError::kNoMemory;
   for (;;) {
-    file.length += std::fread(file.bytes.get() + file.length, 1, capacity - file.length,
-                              file.stream);
+    file.length +=
+        std::fread(file.bytes.get() + file.length, 1, capacity - file.length, file.stream);
     if (file.length < capacity) break;
     if (capacity >= static_cast<size_t>(kListedFileLimit)) return ListedError::kTooLarge;
     capacity = std::min(std::max(2 * capacity, kMinGrowth), static_cast<size_t>(kListedFileLimit));

@@ -297,6 +297,17 @@ Outcome decode_by_copies(State& s, DecodeStop& stop) {
   }
 }
 
+// A fresh start. A corrupt stream may walk entries its own segment never defined; clearing the
+// table makes what it decodes to depend on the stream alone, not on what an earlier call left.
+State start(Decoder& decoder, uint8_t* destination, size_t capacity, const uint8_t* source,
+            size_t source_length) {
+  decoder.prefix_of.fill(0);
+  decoder.suffix_of.fill(0);
+  State s{&decoder, source, source_length, 0, 0, 0, 0, 0, 0, 0, 0, destination, capacity, 0};
+  restart_segment(s);
+  return s;
+}
+
 }  // namespace
 
 std::unique_ptr<Decoder> new_decoder() {
@@ -305,14 +316,16 @@ std::unique_ptr<Decoder> new_decoder() {
 
 DecodeResult decompress_buffer(Decoder& decoder, uint8_t* destination, size_t capacity,
                                const uint8_t* source, size_t source_length) {
-  // A corrupt stream may walk entries its own segment never defined; clearing the table makes
-  // what it decodes to depend on the stream alone, not on what an earlier call left behind.
-  decoder.prefix_of.fill(0);
-  decoder.suffix_of.fill(0);
-  State s{&decoder, source, source_length, 0, 0, 0, 0, 0, 0, 0, 0, destination, capacity, 0};
-  restart_segment(s);
+  State s = start(decoder, destination, capacity, source, source_length);
   DecodeStop stop = DecodeStop::kStreamEnded;
   if (decode_by_copies(s, stop) == Outcome::kHandOver) stop = decode_by_steps(s);
+  return {s.count, stop};
+}
+
+DecodeResult decompress_by_steps(Decoder& decoder, uint8_t* destination, size_t capacity,
+                                 const uint8_t* source, size_t source_length) {
+  State s = start(decoder, destination, capacity, source, source_length);
+  const DecodeStop stop = decode_by_steps(s);
   return {s.count, stop};
 }
 

@@ -50,4 +50,10 @@ std::unique_ptr<Decoder> new_decoder();
 DecodeResult decompress_buffer(Decoder& decoder, uint8_t* destination, size_t capacity,
                                const uint8_t* source, size_t source_length);
 
+// The same decoding done one code at a time throughout, rebuilding every string from its
+// prefixes: slower, and byte for byte what decompress_buffer gives for any stream and capacity.
+// The reference the fast path is held to.
+DecodeResult decompress_by_steps(Decoder& decoder, uint8_t* destination, size_t capacity,
+                                 const uint8_t* source, size_t source_length);
+
 }  // namespace lzw

@@ -4,11 +4,13 @@
 #include "run.h"
 
 #include <cstdio>
-#include <string_view>
+#include <string>
 
 #include "common/buffer.h"
+#include "common/escape.h"
 #include "common/fail.h"
 #include "common/files.h"
+#include "common/process.h"
 #include "entry.h"
 #include "lookup.h"
 #include "lzw/decoder.h"
@@ -33,13 +35,12 @@ void fail_toc(TocError error) {
   }
 }
 
-void fail_entry(EntryError error, std::string_view name) {
+void fail_entry(EntryError error, const std::string& name) {
   switch (error) {
     case EntryError::kNone:
       return;
     case EntryError::kNoMemory:
-      fail(1, "Error -- Can't allocate memory for the FST file %.*s.\n",
-           static_cast<int>(name.size()), name.data());
+      fail(1, "Error -- Can't allocate memory for the FST file %s.\n", name.c_str());
     case EntryError::kShortRead:
       fail(1, "Error reading file from FST\n");
   }
@@ -48,6 +49,7 @@ void fail_entry(EntryError error, std::string_view name) {
 }  // namespace
 
 int run(int argc, char** argv) {
+  common::prepare_process();
   std::printf("-- pellux -- read and extract a file from an FST or DPK file --\n\n");
   if (argc != 4) {
     std::printf("Usage: pellux <FST file> <file to extract> <file to create>\n\n");
@@ -80,12 +82,14 @@ int run(int argc, char** argv) {
     return 1;
   }
   const TocRecord& record = toc[static_cast<size_t>(index)];
-  const std::string_view name = record_name(record);
-  std::printf("Found %.*s  [CSize:%d, USize:%d]\n\n", static_cast<int>(name.size()), name.data(),
-              record.stored_size, record.uncompressed_size);
+  // A name is printed with its control bytes escaped, so that it cannot command the terminal.
+  const std::string name = common::escape_name(record_name(record));
+  std::printf("Found %s  [CSize:%d, USize:%d]\n\n", name.c_str(), record.stored_size,
+              record.uncompressed_size);
 
   common::Bytes data;
-  fail_entry(read_entry(archive, archive_length, record, data), name);
+  const int64_t after_table = 4 + kRecordSize * static_cast<int64_t>(toc.size());
+  fail_entry(read_entry(archive, archive_length, after_table, record, data), name);
   common::Bytes decoded;
   const uint8_t* result = data.get();
   size_t result_length = static_cast<size_t>(record.stored_size);

@@ -31,6 +31,8 @@ TocError read_toc(std::FILE* archive, int64_t archive_length, Toc& toc) {
     if (byte == EOF) break;
     raw_count |= static_cast<uint32_t>(byte) << shift;
   }
+  // Running out of bytes is an archive with no more records; failing to read is not.
+  if (std::ferror(archive)) return TocError::kShortTable;
   const auto count = static_cast<int32_t>(raw_count);
   if (count < 0 || count > int64_t{UINT32_MAX} / kRecordSize) return TocError::kNoMemory;
   // A table longer than the archive cannot be there: say so before allocating room for it.

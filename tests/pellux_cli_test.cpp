@@ -2,10 +2,8 @@
 // the output file it leaves.
 #include <gtest/gtest.h>
 
-#include <functional>
-
-#include "cli_support.h"
 #include "fst_writer.h"
+#include "support.h"
 
 namespace {
 
@@ -16,10 +14,13 @@ const std::string kBanner = "-- pellux -- read and extract a file from an FST or
 const std::string kNotFound = "Couldn't find an entry by that name";
 const std::string kShortEntry = "Error reading file from FST\n";
 const std::string kShortTable = "Error reading FST table of contents\n";
+const std::string kSizeWarning =
+    "Warning -- Decompressed size does not match the FST's stored value\n";
 
 ToolRun pellux(const ScratchDir& dir, const std::vector<std::string>& args,
                ToolOptions options = {}) {
-  return run_in(PELLUX_PATH, dir, args, std::move(options));
+  options.cwd = dir.path();
+  return run_tool(tool_path("PELLUX_TOOL", PELLUX_PATH), args, options);
 }
 
 std::string found(const std::string& name, int64_t stored, int64_t uncompressed) {
@@ -28,8 +29,8 @@ std::string found(const std::string& name, int64_t stored, int64_t uncompressed)
 }
 
 TEST(PelluxCliTest, PrintsUsageForAnyOtherArgumentCount) {
-  const std::vector<std::string> arg_lists[] = {{}, {"a.fst", "x"}, {"a.fst", "x", "out", "extra"}};
-  for (const auto& args : arg_lists) {
+  for (const auto& args :
+       std::vector<std::vector<std::string>>{{}, {"a", "x"}, {"a", "x", "o", "e"}}) {
     ScratchDir dir;
     const ToolRun run = pellux(dir, args);
     EXPECT_EQ(run.output,
@@ -42,7 +43,8 @@ TEST(PelluxCliTest, PrintsUsageForAnyOtherArgumentCount) {
   }
 }
 
-// Files encoded by the project's encoder, put into an archive and extracted byte-identical.
+// Files encoded by the project's encoder, put into an archive and extracted byte-identical,
+// from a file and through a pipe.
 TEST(PelluxCliTest, ExtractsEveryKindOfEntryByBaseName) {
   const std::vector<FstEntry> entries = {
       {"data\\Sounds\\BOOM.WAV", random_bytes(40000, 1), true},
@@ -64,57 +66,23 @@ TEST(PelluxCliTest, ExtractsEveryKindOfEntryByBaseName) {
   for (const auto& [request, index] : requests) {
     const FstEntry& entry = entries[index];
     const std::string stored = entry.compressed ? encode_stream(entry.data) : entry.data;
-    const ToolRun run = pellux(dir, {"a.fst", request, "out"});
-    EXPECT_EQ(run.output, kBanner + found(entry.name, static_cast<int64_t>(stored.size()),
-                                          static_cast<int64_t>(entry.data.size())))
-        << request;
-    EXPECT_EQ(run.status, 0) << request;
-    EXPECT_EQ(read_file(dir / "out"), entry.data) << request;
+    for (const bool piped : {false, true}) {
+      ToolOptions options;
+      if (piped) options.input = archive;
+      const ToolRun run = pellux(dir, {piped ? "/dev/stdin" : "a.fst", request, "out"}, options);
+      EXPECT_EQ(run.output, kBanner + found(entry.name, static_cast<int64_t>(stored.size()),
+                                            static_cast<int64_t>(entry.data.size())))
+          << request;
+      EXPECT_EQ(run.status, 0) << request;
+      EXPECT_EQ(read_file(dir / "out"), entry.data) << request << (piped ? " piped" : "");
+    }
   }
 }
 
-TEST(PelluxCliTest, WarnsWhenTheStreamDecodesToAnotherSize) {
-  const std::string text = "a stream that decodes to fewer bytes than its record claims";
-  const std::string stream = encode_stream(text);
-  const std::string many(5000, 'm');
-  const std::string long_stream = encode_stream(many);
-  const auto header = static_cast<int32_t>(4 + 2 * 262);
-  const std::string archive =
-      fst_table(2, {{header, static_cast<int32_t>(stream.size()), 100, "short.txt"},
-                    {header + static_cast<int32_t>(stream.size()),
-                     static_cast<int32_t>(long_stream.size()), 10, "long.txt"}}) +
-      stream + long_stream;
-  const std::string warning =
-      "Warning -- Decompressed size does not match the FST's stored value\n";
-  ScratchDir dir;
-  write_file(dir / "a.fst", archive);
-  ToolRun run = pellux(dir, {"a.fst", "short.txt", "out"});
-  EXPECT_EQ(run.output,
-            kBanner + found("short.txt", static_cast<int64_t>(stream.size()), 100) + warning);
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(read_file(dir / "out"), text);
-  // A stream that decodes to more than its record claims is cut at 16 bytes beyond it.
-  run = pellux(dir, {"a.fst", "long.txt", "out"});
-  EXPECT_EQ(run.output,
-            kBanner + found("long.txt", static_cast<int64_t>(long_stream.size()), 10) + warning);
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(read_file(dir / "out"), std::string(26, 'm'));
-}
-
-TEST(PelluxCliTest, FindsNamesThatFillTheWholeField) {
-  const std::string name(250, 'N');
-  ScratchDir dir;
-  write_file(dir / "a.fst", fst_table(1, {{4 + 262, 3, 3, name}}) + "xyz");
-  const ToolRun run = pellux(dir, {"a.fst", std::string(250, 'n'), "out"});
-  EXPECT_EQ(run.output, kBanner + found(name, 3, 3));
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(read_file(dir / "out"), "xyz");
-}
-
-// One row per message that can be provoked from outside: the archive, the request, what is
+// One row per outcome that can be provoked from outside: the archive, the request, what is
 // printed after the banner, the status, and what the output file holds afterwards (absent:
-// "-").
-struct FailureCase {
+// "(missing)").
+struct Case {
   std::string what;
   std::string archive;
   std::string request;
@@ -123,21 +91,21 @@ struct FailureCase {
   std::string output = "";
   std::string output_path = "out";
   ToolOptions options = {};
+  std::string archive_path = "a.fst";
 };
 
-void run_failure_cases(const std::vector<FailureCase>& cases) {
-  for (const FailureCase& c : cases) {
+void run_cases(const std::vector<Case>& cases) {
+  for (const Case& c : cases) {
     ScratchDir dir;
     if (c.archive != "-") write_file(dir / "a.fst", c.archive);
-    const ToolRun run = pellux(dir, {"a.fst", c.request, c.output_path}, c.options);
-    EXPECT_EQ(run.output, kBanner + c.message) << c.what;
+    std::filesystem::create_directory(dir / "folder");
+    ToolOptions options = c.options;
+    if (c.archive_path == "/dev/stdin") options.input = c.archive;
+    const ToolRun run = pellux(dir, {c.archive_path, c.request, c.output_path}, options);
+    EXPECT_EQ(run.output, c.options.closed_stdio ? "" : kBanner + c.message) << c.what;
     EXPECT_EQ(run.status, c.status) << c.what;
     if (c.output_path == "out") {
-      if (c.output == "-") {
-        EXPECT_FALSE(std::filesystem::exists(dir / "out")) << c.what;
-      } else {
-        EXPECT_EQ(read_file(dir / "out"), c.output) << c.what;
-      }
+      EXPECT_EQ(read_file(dir / "out"), c.output) << c.what;
     }
     if (c.archive != "-") {
       EXPECT_EQ(read_file(dir / "a.fst"), c.archive) << c.what;
@@ -146,31 +114,39 @@ void run_failure_cases(const std::vector<FailureCase>& cases) {
 }
 
 std::string one_record(int32_t offset, int32_t stored, int32_t uncompressed,
-                       const std::string& tail) {
-  return fst_table(1, {{offset, stored, uncompressed, "dir\\x.bin"}}) + tail;
+                       const std::string& tail, const std::string& name = "dir\\x.bin") {
+  return fst_table(1, {{offset, stored, uncompressed, name}}) + tail;
 }
 
-TEST(PelluxCliTest, ReportsEveryFailure) {
+TEST(PelluxCliTest, ReportsEveryOutcome) {
   const int32_t data = 4 + 262;  // where the data of a one-record archive starts
   const std::string ok = one_record(data, 3, 3, "abc");
   const auto found_x = [](int64_t stored, int64_t uncompressed) {
     return found("dir\\x.bin", stored, uncompressed);
   };
   const std::string no_table_memory = "Error -- Can't allocate memory for table of contents\n";
-  ToolOptions small_memory;
+  const std::string text = "a stream that decodes to fewer bytes than its record claims";
+  const std::string stream = encode_stream(text),
+                    long_stream = encode_stream(std::string(5000, 'm'));
+  const auto size = [](const std::string& s) { return static_cast<int32_t>(s.size()); };
+  ToolOptions small_memory, small_files, closed;
   // Not under the sanitizers, whose runtime needs more address space; there the rows still
   // check the message.
   if (!kSanitized) small_memory.address_space_limit = uint64_t{128} << 20;
+  small_files.file_size_limit = 50000;
+  closed.closed_stdio = true;
   // clang-format off
-  run_failure_cases({
-      {"archive missing", "-", "x.bin", "Can't open input FST file 'a.fst'\n", 1, "-"},
-      {"output is the archive", ok, "x.bin", "Output file './a.fst' is the same file as the input\n", 1, "-", "./a.fst"},
-      {"output folder missing", ok, "x.bin", "Can't open output file 'no/out'\n", 1, "-", "no/out"},
+  run_cases({
+      {"archive missing", "-", "x.bin", "Can't open input FST file 'a.fst'\n", 1, "(missing)"},
+      {"archive is a folder", "-", "x.bin", kShortTable, 1, "", "out", {}, "folder"},
+      {"output is the archive", ok, "x.bin", "Output file './a.fst' is the same file as the input\n", 1, "(missing)", "./a.fst"},
+      {"output folder missing", ok, "x.bin", "Can't open output file 'no/out'\n", 1, "(missing)", "no/out"},
       {"no such entry", ok, "y.bin", kNotFound, 1},
       {"empty archive", "", "x.bin", kNotFound, 1},
       {"archive of two bytes", "\x01", "x.bin", kShortTable, 1},
       {"count above the records", fst_table(3, {{data, 0, 0, "x.bin"}}), "x.bin", kShortTable, 1},
       {"count far above the archive", fst_table(16000000, {}), "x.bin", kShortTable, 1, "", "out", small_memory},
+      {"count far above a piped archive", fst_table(16000000, {}), "x.bin", kShortTable, 1, "", "out", small_memory, "/dev/stdin"},
       {"negative count", fst_table(0xFFFFFFFF, {}), "x.bin", no_table_memory, 1},
       {"count beyond 4 GiB of table", fst_table(20000000, {}), "x.bin", no_table_memory, 1},
       {"negative stored size", one_record(data, -1, 3, "abc"), "x.bin",
@@ -180,13 +156,27 @@ TEST(PelluxCliTest, ReportsEveryFailure) {
        found_x(0x7FFFFFFF, 0x7FFFFFFF) + kShortEntry, 1, "", "out", small_memory},
       {"negative offset", one_record(-5, 3, 3, "abc"), "x.bin", found_x(3, 3) + kShortEntry, 1},
       {"negative offset, empty entry", one_record(-5, 0, 0, "abc"), "x.bin", found_x(0, 0) + kShortEntry, 1},
+      {"entry behind a piped table", one_record(2, 3, 3, "abc"), "x.bin", found_x(3, 3) + kShortEntry, 1, "", "out", {}, "/dev/stdin"},
       {"uncompressed size below -16", one_record(data, 3, -17, "abc"), "x.bin",
        found_x(3, -17) + "Error -- Can't allocate memory to decompress FST file\n", 1},
+      {"stream shorter than recorded", one_record(data, size(stream), 100, stream), "x.bin",
+       found_x(size(stream), 100) + kSizeWarning, 0, text},
+      // Cut at 16 bytes beyond what its record claims.
+      {"stream longer than recorded", one_record(data, size(long_stream), 10, long_stream), "x.bin",
+       found_x(size(long_stream), 10) + kSizeWarning, 0, std::string(26, 'm')},
+      {"name of 250 bytes", one_record(data, 3, 3, "abc", std::string(250, 'N')), std::string(250, 'n'),
+       found(std::string(250, 'N'), 3, 3), 0, "abc"},
+      {"name with control bytes", one_record(data, 3, 3, "abc", "\x1b]0;title\x07x.bin\x7f"), "\x1b]0;title\x07x.bin\x7f",
+       found("\\x1b]0;title\\x07x.bin\\x7f", 3, 3), 0, "abc"},
       {"output write fails", one_record(data, 100000, 100000, std::string(100000, 'w')), "x.bin",
        found_x(100000, 100000) + "Error writing to output file\n", 1, "", "/dev/full"},
+      {"output reaches the file size limit", one_record(data, 100000, 100000, std::string(100000, 'w')), "x.bin",
+       found_x(100000, 100000) + "Error writing to output file\n", 1, std::string(50000, 'w'), "out", small_files},
       // Closing the output fails silently; the status says so.
       {"output close fails", ok, "x.bin", found_x(3, 3), 255, "", "/dev/full"},
       {"empty entry past the end", one_record(data + 1000, 0, 0, ""), "x.bin", found_x(0, 0), 0},
+      // With standard output closed the messages go nowhere; they must not go into the output.
+      {"standard output closed", ok, "x.bin", "", 0, "abc", "out", closed},
   });
   // clang-format on
 }
@@ -212,6 +202,12 @@ TEST(PelluxCliTest, ReportsAllocationFailures) {
   run = pellux(dir, {"a.fst", "z", "out"}, limited);
   EXPECT_EQ(run.output, kBanner + found("z", static_cast<int64_t>(stream.size()), 0x7FFFFFFF) +
                             "Error -- Can't allocate memory to decompress FST file\n");
+  EXPECT_EQ(run.status, 1);
+  // A table of a million records, really present (all zeros), that outgrows the memory.
+  write_file(dir / "a.fst", le32_bytes(1000000));
+  std::filesystem::resize_file(dir / "a.fst", 4 + uint64_t{262} * 1000000);
+  run = pellux(dir, {"a.fst", "z", "out"}, limited);
+  EXPECT_EQ(run.output, kBanner + "Error -- Can't allocate memory for table of contents\n");
   EXPECT_EQ(run.status, 1);
 }
 

@@ -1,99 +1,41 @@
-// Strict code-stream reader and packer used by the tests.
+// The code stream model.
 #include "stream_model.h"
 
 #include <stdexcept>
+#include <unordered_map>
 
 namespace testing_support {
-namespace {
-
-constexpr uint32_t kClear = 256;
-constexpr uint32_t kEnd = 257;
-constexpr uint32_t kSegmentCodes = 3839;
-
-struct BitSource {
-  const std::string& bytes;
-  uint64_t bit = 0;
-  bool read(uint32_t width, uint32_t& code) {
-    if (bit + width > bytes.size() * 8) return false;
-    code = 0;
-    for (uint32_t i = 0; i < width; ++i, ++bit) {
-      const auto byte = static_cast<uint8_t>(bytes[bit / 8]);
-      code |= static_cast<uint32_t>((byte >> (bit % 8)) & 1) << i;
-    }
-    return true;
-  }
-  // True when the rest of the stream is only the zero fill of the last byte.
-  bool at_clean_end() const {
-    if ((bit + 7) / 8 != bytes.size()) return false;
-    if (bit % 8 == 0) return true;
-    const auto last = static_cast<uint8_t>(bytes.back());
-    return (last >> (bit % 8)) == 0;
-  }
-};
-
-}  // namespace
 
 uint32_t data_code_width(uint32_t k) {
-  if (k <= 255) return 9;
-  if (k <= 767) return 10;
-  if (k <= 1791) return 11;
-  return 12;
+  return k <= 255 ? 9 : k <= 767 ? 10 : k <= 1791 ? 11 : 12;
 }
 
-ParsedStream parse_stream(const std::string& stream) {
-  ParsedStream parsed;
-  BitSource source{stream};
-  uint32_t code = 0;
-  if (!source.read(9, code) || code != kClear) {
-    parsed.error = "stream does not start with CLEAR";
-    return parsed;
-  }
-  parsed.codes.push_back({code, 9});
-  uint32_t k = 0;  // data codes in the current segment
-  std::vector<std::string> strings;
-  std::string previous;
-  for (;;) {
-    // END at the width of the last data code, when only fill bits follow it.
-    const uint32_t end_width = k == 0 ? 9 : data_code_width(k);
-    BitSource probe = source;
-    if (probe.read(end_width, code) && code == kEnd && probe.at_clean_end()) {
-      parsed.codes.push_back({code, end_width});
-      return parsed;
-    }
-    if (k == kSegmentCodes) {
-      if (!source.read(12, code) || code != kClear) {
-        parsed.error = "no CLEAR after the segment's last data code";
-        return parsed;
-      }
-      parsed.codes.push_back({code, 12});
-      k = 0;
-      strings.clear();
+std::vector<StreamCode> model_codes(const std::string& input) {
+  std::vector<StreamCode> codes{{256, 9}};
+  if (input.empty()) return {{256, 9}, {257, 9}};
+  std::unordered_map<uint32_t, uint32_t> strings;  // prefix code << 8 | byte -> code
+  uint32_t next = 258, in_segment = 0;
+  uint32_t prefix = static_cast<uint8_t>(input[0]);
+  for (size_t i = 1; i < input.size(); ++i) {
+    const uint32_t key = prefix << 8 | static_cast<uint8_t>(input[i]);
+    if (const auto found = strings.find(key); found != strings.end()) {
+      prefix = found->second;
       continue;
     }
-    const uint32_t width = data_code_width(k + 1);
-    if (!source.read(width, code)) {
-      parsed.error = "stream ends without END";
-      return parsed;
-    }
-    const uint32_t next = 258 + static_cast<uint32_t>(strings.size());
-    std::string text;
-    if (code < 256) {
-      text = std::string(1, static_cast<char>(code));
-    } else if (k > 0 && code >= 258 && code < next) {
-      text = strings[code - 258];
-    } else if (k > 0 && code == next) {
-      text = previous + previous[0];
+    codes.push_back({prefix, data_code_width(++in_segment)});
+    if (in_segment == 3839) {
+      codes.push_back({256, 12});
+      strings.clear();
+      next = 258;
+      in_segment = 0;
     } else {
-      parsed.error = "data code " + std::to_string(k + 1) + " is " + std::to_string(code) +
-                     " with next code " + std::to_string(next);
-      return parsed;
+      strings[key] = next++;
     }
-    if (k > 0) strings.push_back(previous + text[0]);
-    parsed.codes.push_back({code, width});
-    parsed.decoded += text;
-    previous = std::move(text);
-    ++k;
+    prefix = static_cast<uint8_t>(input[i]);
   }
+  codes.push_back({prefix, data_code_width(++in_segment)});
+  codes.push_back({257, data_code_width(in_segment)});
+  return codes;
 }
 
 std::string pack_codes(const std::vector<StreamCode>& codes) {

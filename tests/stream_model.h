@@ -1,5 +1,5 @@
-// An independent model of the code stream for tests: a strict reader that checks a stream's
-// layout while decoding it, and a packer for hand-made streams.
+// An independent model of the code stream, written from the format's rules alone: a
+// straightforward encoder that gives each code with its width, and a bit packer.
 #pragma once
 
 #include <cstdint>
@@ -13,20 +13,14 @@ struct StreamCode {
   uint32_t width;
 };
 
-struct ParsedStream {
-  std::vector<StreamCode> codes;  // every code in order, CLEAR and END included
-  std::string decoded;
-  std::string error;  // empty when the stream is laid out exactly as the format says
-};
-
 // Width of a segment's k-th data code (k counts from 1).
 uint32_t data_code_width(uint32_t k);
 
-// Reads `stream` strictly: CLEAR first at 9 bits; each data code at the width its count in
-// the segment gives and never above the next code to be defined; CLEAR at 12 bits after the
-// 3839th data code unless END follows; END at the width of the last data code; zero fill bits
-// and no byte after END's last one.
-ParsedStream parse_stream(const std::string& stream);
+// The codes the format gives for `input`: CLEAR at 9 bits; greedy longest matches over a
+// dictionary of strings defined in order from 258; each data code at the width its place in
+// the segment gives; after a segment's 3839th data code, CLEAR at 12 bits when more follow;
+// END at the width of the last data code.
+std::vector<StreamCode> model_codes(const std::string& input);
 
 // Packs codes least significant bit first, zero-filling the last byte.
 std::string pack_codes(const std::vector<StreamCode>& codes);

@@ -1,0 +1,56 @@
+// Preparing a listed entry.
+#include "entry.h"
+
+#include "common/code_stream.h"
+#include "common/le32.h"
+#include "container.h"
+
+namespace corvane {
+namespace {
+
+uint32_t sum_bytes(const uint8_t* bytes, size_t count) {
+  uint32_t sum = 0;
+  for (size_t i = 0; i < count; ++i) sum += bytes[i];
+  return sum;
+}
+
+}  // namespace
+
+PreparedEntry prepare_entry(const ListEntry& entry, lzw::Encoder* encoder, int64_t index,
+                            int64_t staged_bytes) {
+  PreparedEntry prepared;
+  prepared.compressed = entry.command == 'c';
+  ListedFile file;
+  prepared.error = open_listed_file(entry.path.c_str(), file);
+  prepared.reported_length = file.reported_length;
+  if (prepared.error != ListedError::kNone ||
+      (!prepared.compressed && !entry_fits(staged_bytes, index, file.reported_length))) {
+    close_listed_file(file);
+    return prepared;
+  }
+  prepared.step = EntryStep::kRead;
+  prepared.error = read_listed_file(file);
+  close_listed_file(file);
+  if (prepared.error != ListedError::kNone) return prepared;
+  prepared.read = true;
+
+  if (!prepared.compressed) {
+    prepared.bytes = std::move(file.bytes);
+    prepared.length = file.length;
+  } else {
+    prepared.step = EntryStep::kEncoded;
+    // The length word, then the stream.
+    prepared.bytes = common::allocate_bytes(4 + common::max_stream_size(file.length));
+    if (!prepared.bytes || encoder == nullptr) {
+      prepared.error = ListedError::kNoMemory;
+      return prepared;
+    }
+    common::put_le32(prepared.bytes.get(), static_cast<uint32_t>(file.length));
+    prepared.length = 4 + lzw::compress_buffer(*encoder, prepared.bytes.get() + 4,
+                                               file.bytes.get(), file.length);
+  }
+  prepared.byte_sum = sum_bytes(prepared.bytes.get(), prepared.length);
+  return prepared;
+}
+
+}  // namespace corvane

@@ -1,0 +1,147 @@
+// The codec: known streams byte for byte, every stream against the format's model, and the
+// decoder on damaged and hostile streams against its own one-code-at-a-time steps.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "lzw/decoder.h"
+#include "stream_model.h"
+#include "support.h"
+
+namespace {
+
+using namespace testing_support;
+using namespace std::string_literals;
+using lzw::DecodeStop;
+
+constexpr int kEnd = static_cast<int>(DecodeStop::kEnd);
+
+TEST(CodecTest, WritesAndReadsTheKnownStreams) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "\x00\x03\x02"s},
+      {"a", "\x00\xC3\x04\x04"s},
+      {"abc", "\x00\xC3\x88\x19\x13\x10"s},
+      {"aaaa", "\x00\xC3\x08\x0C\x13\x10"s},  // 258 arrives while it is being defined
+  };
+  for (const auto& [input, stream] : cases) {
+    EXPECT_EQ(encode(input), stream) << input;
+    const Decoded decoded = decode(stream, input.size());
+    EXPECT_EQ(decoded.bytes, input);
+    EXPECT_EQ(decoded.stop, kEnd) << input;
+  }
+  const std::string classic = "TOBEORNOTTOBEORTOBEORNOT";
+  std::vector<uint32_t> codes;
+  for (const StreamCode& c : model_codes(classic)) codes.push_back(c.code);
+  EXPECT_EQ(codes, (std::vector<uint32_t>{256, 'T', 'O', 'B', 'E', 'O', 'R', 'N', 'O', 'T', 258,
+                                          260, 262, 267, 261, 263, 265, 257}));
+  EXPECT_EQ(encode(classic).size(), 21u);
+}
+
+std::vector<std::string> varied_inputs() {
+  std::vector<std::string> inputs;
+  for (uint32_t n = 0; n <= 24; ++n) inputs.push_back(random_bytes(n, n));
+  for (uint32_t n = 1; n < 40; ++n) inputs.push_back(std::string(n, 'a'));
+  // Segments that end just before, at and after every width change and segment end.
+  for (const size_t k : {255u, 767u, 1791u, 3839u, 7678u}) {
+    for (size_t d = k - 2; d <= k + 2; ++d) inputs.push_back(distinct_pairs(d));
+  }
+  inputs.push_back(std::string(15000000, '\0'));  // strings as long as a segment allows
+  inputs.push_back(random_bytes(250000, 11));
+  inputs.push_back(text_like(2000000, 12));
+  std::mt19937 engine(23);
+  std::string mixture, few_bytes(300000, '\0');
+  while (mixture.size() < 400000) {
+    const uint32_t kind = engine() % 4;
+    const size_t length = 1 + engine() % 5000;
+    if (kind == 0) mixture += text_like(length, static_cast<uint32_t>(engine()));
+    if (kind == 1) mixture += random_bytes(length, static_cast<uint32_t>(engine()));
+    if (kind == 2) mixture += std::string(length, static_cast<char>(engine()));
+    if (kind == 3) mixture += distinct_pairs(length % 3000 + 1);
+  }
+  for (char& byte : few_bytes) byte = "\x00\x01\xFF"[engine() % 3];
+  inputs.push_back(mixture);
+  inputs.push_back(few_bytes);
+  return inputs;
+}
+
+// Every width, every CLEAR and END's width follow from the model; a stream decodes back into
+// a destination of exactly its input's size.
+TEST(CodecTest, EncoderWritesWhatTheFormatGivesAndItDecodesBack) {
+  for (const std::string& input : varied_inputs()) {
+    const std::string stream = encode(input);
+    ASSERT_EQ(stream, pack_codes(model_codes(input))) << "input of " << input.size() << " bytes";
+    const Decoded decoded = decode(stream, input.size());
+    ASSERT_EQ(decoded.bytes, input);
+    EXPECT_EQ(decoded.stop, kEnd);
+  }
+}
+
+// Streams no encoder writes. The fast decoder must give exactly what its steps give, bytes
+// and reason, at every capacity, and what it gives must not depend on earlier calls.
+TEST(CodecTest, DecoderMatchesItsStepsOnAnyStream) {
+  std::mt19937 engine(31);
+  std::vector<std::string> streams;
+  for (const std::string& input : {text_like(30000, 32), std::string(50000, 'x'),
+                                   random_bytes(20000, 33), distinct_pairs(8000)}) {
+    const std::string valid = encode(input);
+    for (int i = 0; i < 60; ++i) {
+      std::string damaged = valid;
+      for (uint32_t f = 0, flips = 1 + engine() % 4; f < flips; ++f) {
+        damaged[engine() % damaged.size()] ^= static_cast<char>(1u << (engine() % 8));
+      }
+      streams.push_back(damaged);
+    }
+    streams.push_back(valid.substr(0, valid.size() / 3));
+    streams.push_back(valid + random_bytes(500, 34));
+  }
+  for (uint32_t seed = 0; seed < 200; ++seed) {
+    streams.push_back(random_bytes(1 + engine() % 4000, seed + 100));
+  }
+  // Literals above the byte range after CLEAR, at the start and in mid-stream, codes above
+  // the next code, and a prefix that loops.
+  streams.push_back(pack_codes({{256, 9}, {400, 9}, {258, 9}, {259, 9}, {260, 9}, {0, 16}}));
+  streams.push_back(pack_codes({{256, 9}, {'q', 9}, {300, 9}, {259, 9}, {300, 9}, {0, 16}}));
+  streams.push_back(pack_codes({{256, 9}, {'a', 9}, {'b', 9}, {256, 9}, {300, 9}, {258, 9},
+                                {259, 9}, {257, 9}, {0, 16}}));
+  streams.push_back(pack_codes({{256, 9}, {256, 9}, {258, 9}, {257, 9}}));
+  const std::string noise = encode(text_like(100000, 9));
+  for (const std::string& stream : streams) {
+    const Decoded expected = decode(stream, 1 << 24, true);
+    decode(noise, 100000);  // fills the tables with another stream's strings
+    for (const size_t capacity : {size_t{0}, size_t{1}, size_t{100}, size_t{5000}, size_t{1 << 24}}) {
+      const Decoded steps = decode(stream, capacity, true);
+      const Decoded fast = decode(stream, capacity);
+      ASSERT_EQ(fast.bytes, steps.bytes) << "capacity " << capacity;
+      ASSERT_EQ(fast.stop, steps.stop) << "capacity " << capacity;
+      ASSERT_EQ(steps.bytes, expected.bytes.substr(0, capacity));
+    }
+  }
+}
+
+TEST(CodecTest, DecoderSaysWhyItStopped) {
+  const std::string abc = "\x00\xC3\x88\x19\x13\x10"s;
+  const struct {
+    std::string stream;
+    size_t capacity;
+    std::string bytes;
+    DecodeStop stop;
+  } cases[] = {
+      {abc, 3, "abc", DecodeStop::kEnd},
+      {abc.substr(0, 5), 3, "ab", DecodeStop::kStreamEnded},  // too short for c and END
+      {abc.substr(0, 2), 3, "", DecodeStop::kStreamEnded},     // cut right after CLEAR
+      {abc, 2, "ab", DecodeStop::kCapacity},
+      {abc, 0, "", DecodeStop::kCapacity},
+      // 300 defines itself from 'a' twice over and becomes its own prefix.
+      {pack_codes({{256, 9}, {'a', 9}, {300, 9}, {300, 9}, {'b', 9}, {257, 9}, {0, 16}}), 100,
+       "aaa", DecodeStop::kPrefixLoop},
+  };
+  for (const auto& c : cases) {
+    for (const bool by_steps : {false, true}) {
+      const Decoded decoded = decode(c.stream, c.capacity, by_steps);
+      EXPECT_EQ(decoded.bytes, c.bytes);
+      EXPECT_EQ(decoded.stop, static_cast<int>(c.stop)) << c.bytes << " " << by_steps;
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+// The format parts' decisions that need no process: lookup by base name, where entries fit in
+// a container, and its checksum word.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "corvane/container.h"
+#include "pellux/lookup.h"
+#include "support.h"
+
+namespace {
+
+TEST(FormatsTest, BaseNameDropsDriveAndDirectoriesAndCutsEachPart) {
+  const std::string name(300, 'n'), extension = "." + std::string(300, 'e');
+  const std::pair<std::string, std::string> cases[] = {
+      {"data\\Sounds\\BOOM.WAV", "BOOM.WAV"},
+      {"C:\\a/b\\c.d", "c.d"},
+      {"C:boom.wav", "boom.wav"},
+      {"docs.old\\readme", "readme"},  // a dot in a directory is no extension
+      {"a.b.c", "a.b.c"},
+      {":x", ":x"},  // the drive prefix needs a second character of ':'
+      {"dir/", ""},
+      {"dir/" + name + extension, name.substr(0, 255) + extension.substr(0, 255)},
+      {name, name.substr(0, 255)},
+  };
+  for (const auto& [path, expected] : cases) EXPECT_EQ(pellux::base_name(path), expected) << path;
+}
+
+TEST(FormatsTest, FindsTheFirstMatchIgnoringDirectoriesAndAsciiCase) {
+  pellux::Toc toc(7);
+  const std::string names[] = {"one\\a.txt", "two/A.TXT", "C:b.bin", "@x", "\xC9t\xC9.txt",
+                               std::string(250, 'L'), std::string("half\0hidden", 11)};
+  for (size_t i = 0; i < toc.size(); ++i) names[i].copy(toc[i].name, pellux::kNameFieldSize);
+  const std::pair<std::string, int64_t> cases[] = {
+      {"X:\\A.Txt", 0},           {"other/dir/B.BIN", 2},     {"`x", -1},
+      {"\xE9t\xE9.txt", -1},      {"\xC9T\xC9.TXT", 4},       {std::string(250, 'l'), 5},
+      {"half", 6},                {"hidden", -1},             {"", -1},
+  };
+  for (const auto& [request, index] : cases) {
+    EXPECT_EQ(pellux::find_record(toc, request), index) << request;
+  }
+}
+
+// An entry must start below 1 GiB and end below 2 GiB, counting the data area's offset with
+// this entry as the last one.
+TEST(FormatsTest, EntriesFitBelow1GiBAnd2GiB) {
+  const int64_t gib = int64_t{1} << 30;
+  const struct {
+    int64_t staged, count, bytes;
+    bool fits;
+  } cases[] = {
+      {gib - 13, 0, 0, true},        {gib - 12, 0, 0, false},  // starts at D + staged
+      {gib - 16, 1, 0, false},       {0, 0, 2 * gib - 13, true},
+      {0, 0, 2 * gib - 12, false},   {gib - 100, 0, gib + 80, true},
+      {gib - 100, 0, gib + 88, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(corvane::entry_fits(c.staged, c.count, c.bytes), c.fits)
+        << c.staged << " " << c.count << " " << c.bytes;
+  }
+}
+
+TEST(FormatsTest, HeaderCarriesTheChecksumModulo2To32) {
+  std::FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  const std::vector<corvane::TocNode> nodes = {{0, true}, {0x01020304, false}};
+  ASSERT_TRUE(corvane::write_container(file, nodes, 0xFFFFFFF0));
+  std::rewind(file);
+  uint8_t header[16];
+  ASSERT_EQ(std::fread(header, 1, sizeof header, file), sizeof header);
+  std::fclose(file);
+  // D = 16; words 16 | 0x40000000 and 0x01020314: 16 + 16 + 64 + 0x14 + 3 + 2 + 1.
+  const std::string expected = testing_support::le32_bytes(0xFFFFFFF0u + 16 + 16 + 64 + 26) +
+                               testing_support::le32_bytes(16) +
+                               testing_support::le32_bytes(0x40000010) +
+                               testing_support::le32_bytes(0x01020314);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(header), sizeof header), expected);
+}
+
+}  // namespace

@@ -1,0 +1,174 @@
+// Child processes, scratch files, generated inputs and exactly-sized codec calls.
+#include "support.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <stdexcept>
+
+#include "common/code_stream.h"
+#include "common/le32.h"
+#include "lzw/decoder.h"
+#include "lzw/encoder.h"
+
+namespace testing_support {
+
+std::string tool_path(const char* variable, const char* built) {
+  const char* chosen = std::getenv(variable);
+  return chosen != nullptr && *chosen != '\0' ? chosen : built;
+}
+
+ToolRun run_tool(const std::string& program, const std::vector<std::string>& args,
+                 const ToolOptions& options) {
+  int out[2], in[2];
+  if (pipe(out) != 0 || pipe(in) != 0) throw std::runtime_error("pipe failed");
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    dup2(in[0], STDIN_FILENO);
+    dup2(out[1], STDOUT_FILENO);
+    for (const int fd : {in[0], in[1], out[0], out[1]}) close(fd);
+    if (options.closed_stdio) close(STDIN_FILENO), close(STDOUT_FILENO);
+    if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
+    const std::pair<int, uint64_t> limits[] = {{RLIMIT_AS, options.address_space_limit},
+                                               {RLIMIT_FSIZE, options.file_size_limit}};
+    for (const auto& [resource, value] : limits) {
+      const rlimit limit{value, value};
+      if (value != 0 && setrlimit(resource, &limit) != 0) _exit(126);
+    }
+    // A sanitizer report must end with a status no message of the tools uses, and a failed
+    // allocation must be reported as such instead of aborting.
+    setenv("ASAN_OPTIONS", "allocator_may_return_null=1:exitcode=86", 1);
+    setenv("UBSAN_OPTIONS", "halt_on_error=1:exitcode=87", 1);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  // A tool that stops reading early must not end the test with SIGPIPE.
+  std::signal(SIGPIPE, SIG_IGN);
+  const std::string input = options.input.value_or("");
+  for (size_t done = 0; done < input.size();) {
+    const ssize_t wrote = write(in[1], input.data() + done, input.size() - done);
+    if (wrote <= 0) break;
+    done += static_cast<size_t>(wrote);
+  }
+  close(in[1]);
+  ToolRun run{"", 0};
+  char buffer[4096];
+  for (ssize_t got; (got = read(out[0], buffer, sizeof buffer)) > 0;) {
+    run.output.append(buffer, static_cast<size_t>(got));
+  }
+  close(out[0]);
+  int wait_status = 0;
+  waitpid(pid, &wait_status, 0);
+  run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
+  return run;
+}
+
+ScratchDir::ScratchDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "corvane-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+void write_file(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return "(missing)";
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void make_sparse_file(const std::filesystem::path& path, uint64_t size) {
+  write_file(path, "");
+  std::filesystem::resize_file(path, size);
+}
+
+std::map<std::string, int64_t> folder_listing(const std::filesystem::path& dir) {
+  std::map<std::string, int64_t> listing;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    const bool regular = entry.is_regular_file() && !entry.is_symlink();
+    listing[entry.path().filename().string()] =
+        regular ? static_cast<int64_t>(entry.file_size()) : -1;
+  }
+  return listing;
+}
+
+std::string le32_bytes(uint32_t value) {
+  uint8_t bytes[4];
+  common::put_le32(bytes, value);
+  return std::string(reinterpret_cast<const char*>(bytes), 4);
+}
+
+std::string random_bytes(size_t count, uint32_t seed) {
+  std::mt19937 engine(seed);
+  std::string bytes(count, '\0');
+  for (char& byte : bytes) byte = static_cast<char>(engine() & 0xFF);
+  return bytes;
+}
+
+std::string text_like(size_t length, uint32_t seed) {
+  static const char* const kWords[] = {"the",    "archive", "of",    "entries", "and",  "a",
+                                       "stream", "code",    "to",    "file",    "list", "is",
+                                       "data",   "offset",  "which", "each",    "byte", "table"};
+  std::mt19937 engine(seed);
+  std::string text;
+  while (text.size() < length) {
+    text += kWords[engine() % std::size(kWords)];
+    const uint32_t r = engine() % 16;
+    text += r == 0 ? ".\n" : r == 1 ? ", " : " ";
+  }
+  text.resize(length);
+  return text;
+}
+
+std::string encode(const std::string& input) {
+  static const std::unique_ptr<lzw::Encoder> encoder = lzw::new_encoder();
+  const size_t bound = common::max_stream_size(input.size());
+  const auto in = std::make_unique<uint8_t[]>(input.size());
+  std::copy(input.begin(), input.end(), in.get());
+  const auto out = std::make_unique<uint8_t[]>(bound);
+  std::fill_n(out.get(), bound, uint8_t{0xA5});
+  const size_t written = lzw::compress_buffer(*encoder, out.get(), in.get(), input.size());
+  EXPECT_LE(written, bound);
+  EXPECT_EQ(std::count(out.get() + std::min(written, bound), out.get() + bound, 0xA5),
+            static_cast<std::ptrdiff_t>(bound - std::min(written, bound)))
+      << "written past the stream";
+  return std::string(reinterpret_cast<const char*>(out.get()), written);
+}
+
+Decoded decode(const std::string& stream, size_t capacity, bool by_steps) {
+  static const std::unique_ptr<lzw::Decoder> decoder = lzw::new_decoder();
+  const auto in = std::make_unique<uint8_t[]>(stream.size());
+  std::copy(stream.begin(), stream.end(), in.get());
+  const auto out = std::make_unique<uint8_t[]>(capacity);
+  const lzw::DecodeResult result =
+      by_steps ? lzw::decompress_by_steps(*decoder, out.get(), capacity, in.get(), stream.size())
+               : lzw::decompress_buffer(*decoder, out.get(), capacity, in.get(), stream.size());
+  EXPECT_LE(result.count, capacity);
+  return {std::string(reinterpret_cast<const char*>(out.get()), result.count),
+          static_cast<int>(result.stop)};
+}
+
+}  // namespace testing_support

@@ -1,0 +1,82 @@
+// Shared pieces of the tests: the built tools run as child processes in scratch folders, files,
+// generated inputs, and the codec called through exactly-sized heap buffers.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+struct ToolRun {
+  std::string output;  // standard output, byte for byte
+  int status;          // exit status, or 128 + signal number when the program was killed
+};
+
+struct ToolOptions {
+  std::filesystem::path cwd;
+  uint64_t address_space_limit = 0;  // bytes; 0 leaves the limit alone
+  uint64_t file_size_limit = 0;      // bytes; 0 leaves the limit alone
+  bool closed_stdio = false;         // start with standard input and output closed
+  std::optional<std::string> input;  // fed to standard input through a pipe
+};
+
+// The program to test: the one the environment variable `variable` names (a wrapper that runs
+// another build of it, say), or else `built`.
+std::string tool_path(const char* variable, const char* built);
+
+// Runs `program` with `args` and waits for it.
+ToolRun run_tool(const std::string& program, const std::vector<std::string>& args,
+                 const ToolOptions& options = {});
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+void write_file(const std::filesystem::path& path, const std::string& bytes);
+std::string read_file(const std::filesystem::path& path);
+// A file of `size` zero bytes that takes no disk space.
+void make_sparse_file(const std::filesystem::path& path, uint64_t size);
+// Every entry of the folder with its size (-1 for anything but a regular file).
+std::map<std::string, int64_t> folder_listing(const std::filesystem::path& dir);
+
+std::string le32_bytes(uint32_t value);
+// Deterministic pseudo-random bytes.
+std::string random_bytes(size_t count, uint32_t seed);
+// Text-like bytes: words from a small vocabulary with spaces, punctuation and line breaks.
+std::string text_like(size_t length, uint32_t seed);
+
+// Encodes from a heap copy of exactly the input's size into a heap buffer of exactly the
+// worst-case bound, so that the sanitizers see a read past the input or a write past the
+// bound; fails the test when anything past the stream was written.
+std::string encode(const std::string& input);
+
+struct Decoded {
+  std::string bytes;
+  int stop;  // the lzw::DecodeStop, as a number
+};
+// Decodes into a heap buffer of exactly `capacity` bytes, fast or one code at a time.
+Decoded decode(const std::string& stream, size_t capacity, bool by_steps = false);
+
+// True when this build runs under a sanitizer, which cannot work under an address space limit.
+constexpr bool kSanitized =
+#if defined(CORVANE_SANITIZED)
+    true;
+#else
+    false;
+#endif
+
+}  // namespace testing_support
