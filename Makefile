@@ -5,7 +5,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := round_trip decode toc list
 FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h')
 
-.PHONY: all build programs demo test ci-build asan fuzz bench example-archive format format-check \
+.PHONY: all build programs demo test ci-build asan tsan fuzz bench example-archive format format-check \
 	man-check install-check clean
 
 all: build
@@ -35,6 +35,12 @@ asan:
 	cmake --preset asan
 	cmake --build build-asan -j$(JOBS)
 	ctest --test-dir build-asan --output-on-failure -j$(JOBS)
+
+# The command-line tests, where the builds run on several threads, under ThreadSanitizer.
+tsan:
+	cmake --preset tsan
+	cmake --build build-tsan -j$(JOBS)
+	ctest --test-dir build-tsan --output-on-failure -j$(JOBS) -R CliTest
 
 # Each libFuzzer target for FUZZ_SECONDS from a copy of its checked-in corpus; fails on a
 # fault, or when a target's coverage stays below its floor in fuzz/coverage_floors.
@@ -71,4 +77,4 @@ install-check: build
 	test -f build/install-root/usr/local/share/man/man1/pellux.1
 
 clean:
-	rm -rf build build-programs build-dev build-asan build-fuzz build-ci
+	rm -rf build build-programs build-dev build-asan build-tsan build-fuzz build-ci

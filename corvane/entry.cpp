@@ -46,8 +46,8 @@ PreparedEntry prepare_entry(const ListEntry& entry, lzw::Encoder* encoder, int64
       return prepared;
     }
     common::put_le32(prepared.bytes.get(), static_cast<uint32_t>(file.length));
-    prepared.length = 4 + lzw::compress_buffer(*encoder, prepared.bytes.get() + 4,
-                                               file.bytes.get(), file.length);
+    prepared.length =
+        4 + lzw::compress_buffer(*encoder, prepared.bytes.get() + 4, file.bytes.get(), file.length);
   }
   prepared.byte_sum = sum_bytes(prepared.bytes.get(), prepared.length);
   return prepared;

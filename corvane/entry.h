@@ -13,9 +13,9 @@
 namespace corvane {
 
 enum class EntryStep {
-  kOpened,    // the error, if any, came while opening the file
-  kRead,      // ... while reading it
-  kEncoded,   // ... while making room for its code stream
+  kOpened,   // the error, if any, came while opening the file
+  kRead,     // ... while reading it
+  kEncoded,  // ... while making room for its code stream
 };
 
 struct PreparedEntry {

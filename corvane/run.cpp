@@ -1,203 +1,27 @@
-// Builder run sequence: command line, file list, staging, container. Every listed file goes
-// into the staging file, stored as it is or as its length word plus a code stream, and into
-// the container's data area; the header follows once every entry is in. Every message the
-// builder prints is here.
+// The builder's entry: banner, command line, and the mode it asks for.
 #include "run.h"
 
 #include <cstdio>
-#include <memory>
-#include <new>
-#include <string>
-#include <vector>
+#include <algorithm>
+#include <thread>
 
-#include "common/fail.h"
-#include "common/files.h"
+#include "build.h"
+#include "common/options.h"
 #include "common/process.h"
-#include "container.h"
-#include "entry.h"
-#include "file_list.h"
-#include "lzw/encoder.h"
-#include "staging_file.h"
 
 namespace corvane {
-namespace {
-
-using common::fail;
-
-// The state of one build.
-struct Build {
-  const char* container_path = nullptr;
-  std::FILE* container = nullptr;
-  StagingFile staging;
-  int64_t staged_bytes = 0;  // the staging file's write position
-  uint32_t data_sum = 0;     // of every staged byte, modulo 2^32
-  std::vector<TocNode> nodes;
-  std::unique_ptr<lzw::Encoder> encoder;
-};
-
-// A failed run leaves the container empty, as it was created: its data area is written as the
-// entries are staged, its header only once all of them are in.
-void discard_container(Build& build) {
-  if (build.container != nullptr) common::truncate_file(build.container, 0);
-}
-
-[[noreturn]] void fail_container_too_large(Build& build) {
-  discard_container(build);
-  fail(1, "Error -- container too large (entries must start below 1 GiB, file below 2 GiB)\n");
-}
-
-void check_room(Build& build, int64_t entry_bytes) {
-  if (!entry_fits(build.staged_bytes, static_cast<int64_t>(build.nodes.size()), entry_bytes)) {
-    fail_container_too_large(build);
-  }
-}
-
-[[noreturn]] void fail_entry(Build& build, ListedError error, EntryStep step, const char* path) {
-  discard_container(build);
-  switch (error) {
-    case ListedError::kCannotOpen:
-      fail(1, "Error -- can't open file %s\n", path);
-    case ListedError::kNotReadable:
-      fail(1, "Error reading file %s\n", path);
-    case ListedError::kTooLarge:
-      fail(1, "Error -- %s is too large (2 GiB or more)\n", path);
-    case ListedError::kNoMemory:
-    case ListedError::kNone:
-      break;
-  }
-  if (step == EntryStep::kEncoded)
-    fail(1, "Error -- Couldn't allocate buffer to compress %s.\n", path);
-  fail(1, "Error -- Couldn't allocate buffer to copy %s.\n", path);
-}
-
-// Stages one prepared entry in list order, deciding in the order a build reads, encodes and
-// stages it: a file too large for the container is refused before its read is looked at, and
-// a stored file by its reported length before it is read.
-void stage_entry(Build& build, const std::string& path, const PreparedEntry& entry) {
-  if (entry.step == EntryStep::kOpened && entry.error != ListedError::kNone) {
-    fail_entry(build, entry.error, entry.step, path.c_str());
-  }
-  check_room(build, entry.compressed ? 0 : entry.reported_length);
-  if (entry.error != ListedError::kNone) fail_entry(build, entry.error, entry.step, path.c_str());
-  // Left unread only when it could not fit however little came before it.
-  if (!entry.read) fail_container_too_large(build);
-  // A stored file that held more than it reported must still fit; so must a code stream.
-  check_room(build, static_cast<int64_t>(entry.length));
-
-  try {
-    build.nodes.push_back({static_cast<uint32_t>(build.staged_bytes), entry.compressed});
-  } catch (const std::bad_alloc&) {
-    discard_container(build);
-    fail(1, "Error allocating memory for TOC list\n");
-  }
-  if (entry.length > 0 &&
-      std::fwrite(entry.bytes.get(), 1, entry.length, build.staging.stream) != entry.length) {
-    discard_container(build);
-    fail(1, "Error writing %s to tempfile.\n", path.c_str());
-  }
-  if (entry.length > 0 &&
-      std::fwrite(entry.bytes.get(), 1, entry.length, build.container) != entry.length) {
-    discard_container(build);
-    fail(1, "Error writing output file '%s'\n", build.container_path);
-  }
-  build.staged_bytes += static_cast<int64_t>(entry.length);
-  build.data_sum += entry.byte_sum;
-}
-
-// Stages every entry in list order; an entry with an unknown command is only warned about.
-void stage_list(Build& build, const std::vector<ListEntry>& entries) {
-  for (const ListEntry& entry : entries) {
-    if (entry.command != 'c' && entry.command != 'u') {
-      std::printf("Warning - Unknown command '%c'. Ignoring\n", entry.command);
-      continue;
-    }
-    if (entry.command == 'c' && !build.encoder) build.encoder = lzw::new_encoder();
-    const auto index = static_cast<int64_t>(build.nodes.size());
-    stage_entry(build, entry.path,
-                prepare_entry(entry, build.encoder.get(), index, build.staged_bytes));
-  }
-}
-
-size_t count_staged(const std::vector<ListEntry>& entries) {
-  size_t count = 0;
-  for (const ListEntry& entry : entries) count += entry.command == 'c' || entry.command == 'u';
-  return count;
-}
-
-}  // namespace
 
 int run(int argc, char** argv) {
   common::prepare_process();
   std::printf("-- corvane -- creates a SOL, SAV, PKK or MPK file from a file list --\n\n");
-  if (argc != 3) {
+  const common::Arguments args = common::parse_arguments(argc, argv, "j");
+  if (args.bad || args.paths.size() != 2) {
     std::printf("Usage: corvane <file list> <SOL, SAV, PKK or MPK file to create>\n");
     return 0;
   }
-  const char* list_path = argv[1];
-  Build build;
-  build.container_path = argv[2];
-
-  // The whole list is read before anything is created, so that nothing it names is touched
-  // by a run that cannot read it.
-  std::FILE* list = std::fopen(list_path, "r");
-  if (list == nullptr) fail(1, "Can't open input file list '%s'\n", list_path);
-  std::vector<ListEntry> entries;
-  if (read_list(list, entries) != ListError::kNone) {
-    fail(1, "Error reading file list '%s'\n", list_path);
-  }
-  std::fclose(list);
-  // Creating the staging file or the container empties it: refuse before that when it is a
-  // file the run must read, or when the two are one file.
-  if (common::same_file(list_path, kStagingPath)) {
-    fail(1, "Input file list '%s' is the temporary data file\n", list_path);
-  }
-  if (common::same_file(list_path, build.container_path)) {
-    fail(1, "Output file '%s' is the same file as the input\n", build.container_path);
-  }
-  for (const ListEntry& entry : entries) {
-    if ((entry.command == 'c' || entry.command == 'u') &&
-        common::same_file(entry.path.c_str(), build.container_path)) {
-      fail(1, "Output file '%s' is the same file as the input\n", build.container_path);
-    }
-  }
-  if (common::same_file(kStagingPath, build.container_path)) {
-    fail(1, "Output file '%s' is the temporary data file\n", build.container_path);
-  }
-
-  build.container = std::fopen(build.container_path, "w+b");
-  if (build.container == nullptr) fail(1, "Can't open output file '%s'\n", build.container_path);
-  // A container that did not exist before is the staging file only now that it does.
-  if (common::same_file(kStagingPath, build.container_path)) {
-    fail(1, "Output file '%s' is the temporary data file\n", build.container_path);
-  }
-  // Unbuffered: the data area goes out in whole entries, and nothing may be left in a buffer
-  // to be written after a failed run has emptied the container.
-  std::setvbuf(build.container, nullptr, _IONBF, 0);
-  if (!open_staging_file(kStagingPath, build.staging)) {
-    fail(1, "Can't open temporary data file.\n");
-  }
-  // Every listed entry is staged or the run fails, so the data area's place is known now.
-  const int64_t data_offset = data_area_offset(static_cast<int64_t>(count_staged(entries)));
-  if (!common::seek_to(build.container, data_offset)) {
-    fail(1, "Error writing output file '%s'\n", build.container_path);
-  }
-
-  stage_list(build, entries);
-
-  // Closing writes out what the staging stream still buffers; a failure there loses data.
-  if (std::fclose(build.staging.stream) != 0) {
-    discard_container(build);
-    fail(1, "Error writing temporary data file\n");
-  }
-  if (!common::seek_to(build.container, 0) ||
-      !write_container(build.container, build.nodes, build.data_sum)) {
-    discard_container(build);
-    fail(1, "Error writing output file '%s'\n", build.container_path);
-  }
-  if (std::fclose(build.container) != 0) {
-    fail(1, "Error writing output file '%s'\n", build.container_path);
-  }
-  return 0;
+  const unsigned threads =
+      args.threads != 0 ? args.threads : std::max(1u, std::thread::hardware_concurrency());
+  return build(args.paths[0], args.paths[1], threads);
 }
 
 }  // namespace corvane

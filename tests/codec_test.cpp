@@ -101,14 +101,15 @@ TEST(CodecTest, DecoderMatchesItsStepsOnAnyStream) {
   // the next code, and a prefix that loops.
   streams.push_back(pack_codes({{256, 9}, {400, 9}, {258, 9}, {259, 9}, {260, 9}, {0, 16}}));
   streams.push_back(pack_codes({{256, 9}, {'q', 9}, {300, 9}, {259, 9}, {300, 9}, {0, 16}}));
-  streams.push_back(pack_codes({{256, 9}, {'a', 9}, {'b', 9}, {256, 9}, {300, 9}, {258, 9},
-                                {259, 9}, {257, 9}, {0, 16}}));
+  streams.push_back(pack_codes(
+      {{256, 9}, {'a', 9}, {'b', 9}, {256, 9}, {300, 9}, {258, 9}, {259, 9}, {257, 9}, {0, 16}}));
   streams.push_back(pack_codes({{256, 9}, {256, 9}, {258, 9}, {257, 9}}));
   const std::string noise = encode(text_like(100000, 9));
   for (const std::string& stream : streams) {
     const Decoded expected = decode(stream, 1 << 24, true);
     decode(noise, 100000);  // fills the tables with another stream's strings
-    for (const size_t capacity : {size_t{0}, size_t{1}, size_t{100}, size_t{5000}, size_t{1 << 24}}) {
+    for (const size_t capacity :
+         {size_t{0}, size_t{1}, size_t{100}, size_t{5000}, size_t{1 << 24}}) {
       const Decoded steps = decode(stream, capacity, true);
       const Decoded fast = decode(stream, capacity);
       ASSERT_EQ(fast.bytes, steps.bytes) << "capacity " << capacity;
@@ -128,7 +129,7 @@ TEST(CodecTest, DecoderSaysWhyItStopped) {
   } cases[] = {
       {abc, 3, "abc", DecodeStop::kEnd},
       {abc.substr(0, 5), 3, "ab", DecodeStop::kStreamEnded},  // too short for c and END
-      {abc.substr(0, 2), 3, "", DecodeStop::kStreamEnded},     // cut right after CLEAR
+      {abc.substr(0, 2), 3, "", DecodeStop::kStreamEnded},    // cut right after CLEAR
       {abc, 2, "ab", DecodeStop::kCapacity},
       {abc, 0, "", DecodeStop::kCapacity},
       // 300 defines itself from 'a' twice over and becomes its own prefix.

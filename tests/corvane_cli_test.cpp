@@ -213,12 +213,46 @@ TEST(CorvaneCliTest, ReportsAllocationFailures) {
   ToolOptions limited;
   limited.address_space_limit = 160 * mib;
   const std::map<std::string, int64_t> empty_outputs = {{"out.sol", 0}, {kStaging, 0}};
+  // One thread: every worker thread's own allocator arena takes address space too.
+  const std::vector<std::string> args = {"-j1", "list", "out.sol"};
   // clang-format off
   run_failure_cases({
-      {"listed file", "u big.bin\n", kArgs, "Error -- Couldn't allocate buffer to copy big.bin.\n", empty_outputs, 512 * mib, "", {}, limited},
-      {"code stream", "c big.bin\n", kArgs, "Error -- Couldn't allocate buffer to compress big.bin.\n", empty_outputs, 64 * mib, "", {}, limited},
+      {"listed file", "u big.bin\n", args, "Error -- Couldn't allocate buffer to copy big.bin.\n", empty_outputs, 512 * mib, "", {}, limited},
+      {"code stream", "c big.bin\n", args, "Error -- Couldn't allocate buffer to compress big.bin.\n", empty_outputs, 64 * mib, "", {}, limited},
   });
   // clang-format on
+}
+
+// Whatever the thread count, a run prints, returns and leaves exactly what one thread does:
+// also when it fails in mid-list with work done ahead for the entries after.
+TEST(CorvaneCliTest, AnyThreadCountBuildsWhatOneThreadBuilds) {
+  std::string list;
+  for (int i = 0; i < 40; ++i) {
+    list += (i % 3 == 0 ? "u f" : "c f") + std::to_string(i) + (i % 7 == 3 ? " x junk " : "\n");
+  }
+  const std::string lists[] = {list, list + "u missing\n" + list, list + "c sub\n" + list,
+                               "u f1\nc f2\nu big.bin\n" + list};
+  for (const std::string& l : lists) {
+    std::string first;
+    for (const std::string threads : {"-j1", "-j4"}) {
+      ScratchDir dir;
+      for (int i = 0; i < 40; ++i) {
+        const auto size = static_cast<size_t>(i * i * i) % 300000;
+        write_file(dir / ("f" + std::to_string(i)),
+                   i % 2 ? text_like(size, static_cast<uint32_t>(i)) : random_bytes(size, 9));
+      }
+      std::filesystem::create_directory(dir / "sub");
+      make_sparse_file(dir / "big.bin", (uint64_t{1} << 31) - 20);  // never fits as entry 3
+      write_file(dir / "list", l);
+      const ToolRun run = corvane(dir, {threads, "list", "out.sol"});
+      std::string seen = run.output + std::to_string(run.status) + read_file(dir / "out.sol") +
+                         read_file(dir / kStaging);
+      for (const auto& [name, size] : folder_listing(dir.path()))
+        seen += name + std::to_string(size);
+      if (first.empty()) first = seen;
+      EXPECT_TRUE(seen == first) << threads << " differs from -j1 for the list\n" << l;
+    }
+  }
 }
 
 // Two runs in one folder at once share the staging file; neither may see the other's data.

@@ -28,13 +28,18 @@ TEST(FormatsTest, BaseNameDropsDriveAndDirectoriesAndCutsEachPart) {
 
 TEST(FormatsTest, FindsTheFirstMatchIgnoringDirectoriesAndAsciiCase) {
   pellux::Toc toc(7);
-  const std::string names[] = {"one\\a.txt", "two/A.TXT", "C:b.bin", "@x", "\xC9t\xC9.txt",
-                               std::string(250, 'L'), std::string("half\0hidden", 11)};
+  const std::string names[] = {"one\\a.txt",
+                               "two/A.TXT",
+                               "C:b.bin",
+                               "@x",
+                               "\xC9t\xC9.txt",
+                               std::string(250, 'L'),
+                               std::string("half\0hidden", 11)};
   for (size_t i = 0; i < toc.size(); ++i) names[i].copy(toc[i].name, pellux::kNameFieldSize);
   const std::pair<std::string, int64_t> cases[] = {
-      {"X:\\A.Txt", 0},           {"other/dir/B.BIN", 2},     {"`x", -1},
-      {"\xE9t\xE9.txt", -1},      {"\xC9T\xC9.TXT", 4},       {std::string(250, 'l'), 5},
-      {"half", 6},                {"hidden", -1},             {"", -1},
+      {"X:\\A.Txt", 0},      {"other/dir/B.BIN", 2}, {"`x", -1},
+      {"\xE9t\xE9.txt", -1}, {"\xC9T\xC9.TXT", 4},   {std::string(250, 'l'), 5},
+      {"half", 6},           {"hidden", -1},         {"", -1},
   };
   for (const auto& [request, index] : cases) {
     EXPECT_EQ(pellux::find_record(toc, request), index) << request;
@@ -49,10 +54,9 @@ TEST(FormatsTest, EntriesFitBelow1GiBAnd2GiB) {
     int64_t staged, count, bytes;
     bool fits;
   } cases[] = {
-      {gib - 13, 0, 0, true},        {gib - 12, 0, 0, false},  // starts at D + staged
-      {gib - 16, 1, 0, false},       {0, 0, 2 * gib - 13, true},
-      {0, 0, 2 * gib - 12, false},   {gib - 100, 0, gib + 80, true},
-      {gib - 100, 0, gib + 88, false},
+      {gib - 13, 0, 0, true},         {gib - 12, 0, 0, false},  // starts at D + staged
+      {gib - 16, 1, 0, false},        {0, 0, 2 * gib - 13, true},      {0, 0, 2 * gib - 12, false},
+      {gib - 100, 0, gib + 80, true}, {gib - 100, 0, gib + 88, false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(corvane::entry_fits(c.staged, c.count, c.bytes), c.fits)

@@ -51,6 +51,7 @@ ToolRun run_tool(const std::string& program, const std::vector<std::string>& arg
     // allocation must be reported as such instead of aborting.
     setenv("ASAN_OPTIONS", "allocator_may_return_null=1:exitcode=86", 1);
     setenv("UBSAN_OPTIONS", "halt_on_error=1:exitcode=87", 1);
+    setenv("TSAN_OPTIONS", "halt_on_error=1:exitcode=88", 1);
     execv(program.c_str(), argv.data());
     _exit(127);
   }

@@ -1,0 +1,62 @@
+// Reading the command line.
+#include "options.h"
+
+#include <cstdlib>
+#include <string_view>
+
+namespace common {
+namespace {
+
+// The thread count of -j: a whole number from 1 to 1024.
+bool parse_threads(std::string_view text, unsigned& threads) {
+  if (text.empty() || text.size() > 4) return false;
+  unsigned value = 0;
+  for (const char ch : text) {
+    if (ch < '0' || ch > '9') return false;
+    value = value * 10 + static_cast<unsigned>(ch - '0');
+  }
+  if (value < 1 || value > 1024) return false;
+  threads = value;
+  return true;
+}
+
+}  // namespace
+
+Arguments parse_arguments(int argc, char** argv, const std::string& allowed) {
+  Arguments parsed;
+  int i = 1;
+  for (; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--") {
+      ++i;
+      break;
+    }
+    if (arg == "--help" || arg == "--version") {
+      (arg == "--help" ? parsed.help : parsed.version) = true;
+      continue;
+    }
+    if (arg.size() < 2 || arg[0] != '-' || arg[1] == '-') {
+      if (arg.size() >= 2 && arg[0] == '-') parsed.bad = true;  // an unknown long option
+      break;
+    }
+    for (size_t k = 1; k < arg.size(); ++k) {
+      const char letter = arg[k];
+      if (allowed.find(letter) == std::string::npos) {
+        parsed.bad = true;
+      } else if (letter == 'j') {
+        // The count is the rest of this argument, or the next one.
+        const std::string_view count = k + 1 < arg.size() ? arg.substr(k + 1)
+                                       : i + 1 < argc     ? std::string_view(argv[++i])
+                                                          : std::string_view();
+        parsed.bad = parsed.bad || !parse_threads(count, parsed.threads);
+        break;
+      } else {
+        parsed.letters += letter;
+      }
+    }
+  }
+  for (; i < argc; ++i) parsed.paths.push_back(argv[i]);
+  return parsed;
+}
+
+}  // namespace common
