@@ -1,9 +1,11 @@
 // File queries with 64-bit sizes and positions.
 #include "files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -13,11 +15,6 @@ int64_t regular_file_size(std::FILE* stream) {
   struct stat info {};
   if (fstat(fileno(stream), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
   return static_cast<int64_t>(info.st_size);
-}
-
-bool is_directory(std::FILE* stream) {
-  struct stat info {};
-  return fstat(fileno(stream), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 bool seek_to(std::FILE* stream, int64_t offset) {
@@ -31,6 +28,27 @@ bool truncate_file(std::FILE* stream, int64_t length) {
 bool same_file(const char* a, const char* b) {
   std::error_code error;
   return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+bool make_directory(const char* path) {
+  struct stat info {};
+  return mkdir(path, 0777) == 0 ||
+         (errno == EEXIST && stat(path, &info) == 0 && S_ISDIR(info.st_mode));
+}
+
+std::FILE* create_new_file(const char* path, bool overwrite) {
+  // Non-blocking, so that a FIFO waiting there cannot hold the run up.
+  const int flags =
+      O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (overwrite ? 0 : O_EXCL);
+  const int fd = open(path, flags, 0666);
+  if (fd < 0) return nullptr;
+  struct stat info {};
+  std::FILE* file = nullptr;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ftruncate(fd, 0) == 0) {
+    file = fdopen(fd, "wb");
+  }
+  if (file == nullptr) close(fd);
+  return file;
 }
 
 }  // namespace common

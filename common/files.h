@@ -10,9 +10,6 @@ namespace common {
 // directory, a device, a pipe) or cannot be queried. The stream's position is not touched.
 int64_t regular_file_size(std::FILE* stream);
 
-// True when `stream` is open on a directory.
-bool is_directory(std::FILE* stream);
-
 // Moves `stream` to the absolute byte `offset`; false when it cannot (a pipe, say).
 bool seek_to(std::FILE* stream, int64_t offset);
 
@@ -22,5 +19,13 @@ bool truncate_file(std::FILE* stream, int64_t length);
 // True when both paths name one existing file (through links or different spellings). A path
 // that does not exist names no file, so the answer is then false.
 bool same_file(const char* a, const char* b);
+
+// Creates the folder at `path` (one level); true also when a folder is already there.
+bool make_directory(const char* path);
+
+// Opens a new file at `path` for binary writing, never through a symbolic link: with
+// `overwrite` false nothing may exist at `path` yet; with it true an existing plain file is
+// emptied, and anything else there (a link, a folder) is refused. Empty pointer on failure.
+std::FILE* create_new_file(const char* path, bool overwrite);
 
 }  // namespace common

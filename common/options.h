@@ -7,12 +7,12 @@
 namespace common {
 
 struct Arguments {
-  std::string letters;              // the one-letter options given, in order ("xf" for -x -f)
-  unsigned threads = 0;             // -j N; 0 when not given
-  bool help = false;                // --help
-  bool version = false;             // --version
-  bool bad = false;                 // an unknown option, or -j without a count
-  std::vector<const char*> paths;   // everything from the first non-option on
+  std::string letters;             // the one-letter options given, in order ("xf" for -x -f)
+  unsigned threads = 0;            // -j N; 0 when not given
+  bool help = false;               // --help
+  bool version = false;            // --version
+  bool bad = false;                // an unknown option, or -j without a count
+  std::vector<const char*> paths;  // everything from the first non-option on
 };
 
 // Reads argv[1..argc-1]. Options come before the paths: one-letter options from `allowed`,

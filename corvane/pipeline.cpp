@@ -40,9 +40,8 @@ void EntryPipeline::work(size_t worker) {
       index = claimed_++;
     }
     const ListEntry& entry = *staged_[index];
-    PreparedEntry prepared =
-        prepare_entry(entry, entry.command == 'c' ? encoder(worker) : nullptr,
-                      static_cast<int64_t>(index), staged_bytes_.load());
+    PreparedEntry prepared = prepare_entry(entry, entry.command == 'c' ? encoder(worker) : nullptr,
+                                           static_cast<int64_t>(index), staged_bytes_.load());
     {
       std::lock_guard lock(mutex_);
       ready_[index % window_] = std::move(prepared);

@@ -45,8 +45,8 @@ class EntryPipeline {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::optional<PreparedEntry>> ready_;  // by entry number modulo the window
-  size_t claimed_ = 0;  // entries handed to a worker
-  size_t taken_ = 0;    // entries handed to the run
+  size_t claimed_ = 0;                               // entries handed to a worker
+  size_t taken_ = 0;                                 // entries handed to the run
   bool stopping_ = false;
   std::atomic<int64_t> staged_bytes_{0};
   std::vector<std::thread> workers_;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The bundled example: build a container from list.txt with corvane and show what it holds,
-# then extract every file from example.fst with pellux and compare it with its source.
+# The bundled example: build a container from list.txt with corvane, list and test it, unpack
+# it and rebuild it byte for byte; then list, test and extract examples/example.fst with pellux
+# and compare every file with its source.
 # Usage: examples/demo.sh <build folder>
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,22 +12,32 @@ mkdir -p "$work"
 cp -r "$root/examples/files" "$root/examples/list.txt" "$work/"
 cd "$work"
 
-echo "== corvane list.txt demo.sol   (in $work)"
-"$build/corvane" list.txt demo.sol
-"$build/show_container" demo.sol
+run() {
+  echo "== $*"
+  "$@"
+  echo
+}
+
+run "$build/corvane" list.txt demo.sol
+run "$build/corvane" -l demo.sol
+run "$build/corvane" -t demo.sol
+run "$build/corvane" -x demo.sol unpacked
+(cd unpacked && run "$build/corvane" list.txt ../rebuilt.sol)
+cmp demo.sol rebuilt.sol
+echo "   -> rebuilt.sol is identical to demo.sol"
 echo
 
-echo "== pellux: every file of examples/example.fst, by base name"
-for name in README.TXT logo.bin 'any\dir\silence.raw' empty.dat; do
-  base=${name##*\\}
-  base=$(echo "$base" | tr 'A-Z' 'a-z')
-  "$build/pellux" "$root/examples/example.fst" "$name" "extracted-$base"
-  if cmp -s "extracted-$base" "files/$base"; then
-    echo "   -> extracted-$base is identical to files/$base"
-  else
-    echo "   -> extracted-$base DIFFERS from files/$base"
-    exit 1
-  fi
-  echo
+archive="$root/examples/example.fst"
+run "$build/pellux" -l "$archive"
+run "$build/pellux" -t "$archive"
+run "$build/pellux" -x "$archive" extracted
+for name in readme.txt logo.bin silence.raw empty.dat; do
+  cmp "extracted/$name" "files/$name"
+  echo "   -> extracted/$name is identical to files/$name"
 done
+echo
+# One entry by name: directories and letter case are ignored.
+run "$build/pellux" "$archive" 'any\dir\README.TXT' one-entry.txt
+cmp one-entry.txt files/readme.txt
+echo "   -> one-entry.txt is identical to files/readme.txt"
 echo "demo done"

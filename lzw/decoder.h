@@ -25,6 +25,12 @@ struct DecodeResult {
 
 constexpr size_t kStringStackSize = 8192;
 
+// The most bytes a stream of `stream_length` bytes can decode to, whatever it holds: every
+// code takes at least 9 bits, and no code gives more than the string stack holds.
+constexpr uint64_t max_decoded_size(uint64_t stream_length) {
+  return (stream_length * 8 / common::kMinCodeWidth + 1) * kStringStackSize;
+}
+
 // The tables of one decoder. Allocate it once with new_decoder and reuse it for every call;
 // one decoder serves one thread at a time, and any number of them may run at once. Entries
 // one past the last code take definitions that nothing can reference.

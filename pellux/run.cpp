@@ -1,119 +1,53 @@
-// Extractor run sequence: table of contents, lookup, then the entry's stored bytes copied
-// out as they are or decoded when its stored and uncompressed sizes differ. Every message
-// the extractor prints is here.
+// The extractor's entry: banner, command line, and the mode it asks for.
 #include "run.h"
 
 #include <cstdio>
 #include <string>
 
-#include "common/buffer.h"
-#include "common/escape.h"
-#include "common/fail.h"
-#include "common/files.h"
+#include "common/options.h"
 #include "common/process.h"
-#include "entry.h"
-#include "lookup.h"
-#include "lzw/decoder.h"
-#include "toc.h"
+#include "modes.h"
 
 namespace pellux {
-namespace {
-
-using common::fail;
-
-// The decoded entry gets this much room beyond its uncompressed size.
-constexpr int64_t kDecodeSlack = 16;
-
-void fail_toc(TocError error) {
-  switch (error) {
-    case TocError::kNone:
-      return;
-    case TocError::kNoMemory:
-      fail(1, "Error -- Can't allocate memory for table of contents\n");
-    case TocError::kShortTable:
-      fail(1, "Error reading FST table of contents\n");
-  }
-}
-
-void fail_entry(EntryError error, const std::string& name) {
-  switch (error) {
-    case EntryError::kNone:
-      return;
-    case EntryError::kNoMemory:
-      fail(1, "Error -- Can't allocate memory for the FST file %s.\n", name.c_str());
-    case EntryError::kShortRead:
-      fail(1, "Error reading file from FST\n");
-  }
-}
-
-}  // namespace
 
 int run(int argc, char** argv) {
   common::prepare_process();
   std::printf("-- pellux -- read and extract a file from an FST or DPK file --\n\n");
-  if (argc != 4) {
-    std::printf("Usage: pellux <FST file> <file to extract> <file to create>\n\n");
-    std::printf("    The name of the file to extract should *not* contain path info.\n");
-    std::printf("    pellux will ignore any directory path given it.\n");
+  const common::Arguments args = common::parse_arguments(argc, argv, "ltxf");
+  const std::string& mode = args.letters;
+  const size_t paths = args.paths.size();
+  if (args.help && !args.bad) {
+    std::printf(
+        "pellux <FST file> <file to extract> <file to create>\n"
+        "    extracts the first entry whose name matches, ignoring directories and case\n"
+        "pellux -l <FST file>\n"
+        "    lists every entry: index, stored and uncompressed size, kind, offset, name\n"
+        "pellux -t <FST file>\n"
+        "    decodes every entry in memory and reports each damaged one\n"
+        "pellux -x [-f] <FST file> <folder> [pattern ...]\n"
+        "    extracts every entry, or those whose name matches a pattern (* and ?), into\n"
+        "    the folder under its name; -f replaces files that exist\n"
+        "--  ends the options; --help, --version\n");
     return 0;
   }
-  const char* archive_path = argv[1];
-  const char* requested = argv[2];
-  const char* output_path = argv[3];
-
-  std::FILE* archive = std::fopen(archive_path, "rb");
-  if (archive == nullptr) fail(1, "Can't open input FST file '%s'\n", archive_path);
-  // Creating the output truncates it: refuse before that when it is the archive itself.
-  if (common::same_file(archive_path, output_path)) {
-    fail(1, "Output file '%s' is the same file as the input\n", output_path);
+  if (args.version && !args.bad) {
+    std::printf("pellux %s\n", PROJECT_VERSION);
+    return 0;
   }
-  std::FILE* output = std::fopen(output_path, "wb");
-  if (output == nullptr) fail(1, "Can't open output file '%s'\n", output_path);
-
-  const int64_t archive_length = common::regular_file_size(archive);
-  Toc toc;
-  fail_toc(read_toc(archive, archive_length, toc));
-  const int64_t index = find_record(toc, requested);
-  if (index < 0) {
-    // No line end follows this message. The output stays, empty.
-    std::printf("Couldn't find an entry by that name");
-    std::fclose(archive);
-    std::fclose(output);
-    return 1;
+  if (!args.bad && mode.empty() && paths == 3) {
+    return extract_one(args.paths[0], args.paths[1], args.paths[2]);
   }
-  const TocRecord& record = toc[static_cast<size_t>(index)];
-  // A name is printed with its control bytes escaped, so that it cannot command the terminal.
-  const std::string name = common::escape_name(record_name(record));
-  std::printf("Found %s  [CSize:%d, USize:%d]\n\n", name.c_str(), record.stored_size,
-              record.uncompressed_size);
-
-  common::Bytes data;
-  const int64_t after_table = 4 + kRecordSize * static_cast<int64_t>(toc.size());
-  fail_entry(read_entry(archive, archive_length, after_table, record, data), name);
-  common::Bytes decoded;
-  const uint8_t* result = data.get();
-  size_t result_length = static_cast<size_t>(record.stored_size);
-  if (record.stored_size != record.uncompressed_size) {
-    const int64_t capacity = int64_t{record.uncompressed_size} + kDecodeSlack;
-    const std::unique_ptr<lzw::Decoder> decoder = lzw::new_decoder();
-    if (capacity >= 0) decoded = common::allocate_bytes(static_cast<uint64_t>(capacity));
-    if (!decoded || !decoder) fail(1, "Error -- Can't allocate memory to decompress FST file\n");
-    result_length = lzw::decompress_buffer(*decoder, decoded.get(), static_cast<size_t>(capacity),
-                                           data.get(), static_cast<size_t>(record.stored_size))
-                        .count;
-    result = decoded.get();
-    if (result_length != static_cast<size_t>(record.uncompressed_size)) {
-      std::printf("Warning -- Decompressed size does not match the FST's stored value\n");
-    }
+  if (!args.bad && (mode == "l" || mode == "t") && paths == 1) {
+    return mode == "l" ? list_archive(args.paths[0]) : test_archive(args.paths[0]);
   }
-
-  if (result_length > 0 && std::fwrite(result, 1, result_length, output) != result_length) {
-    fail(1, "Error writing to output file\n");
+  if (!args.bad && (mode == "x" || mode == "xf" || mode == "fx") && paths >= 2) {
+    const std::vector<const char*> patterns(args.paths.begin() + 2, args.paths.end());
+    return extract_many(args.paths[0], args.paths[1], patterns, mode != "x");
   }
-  std::fclose(archive);
-  // The exit status is the result of closing the output: -1 (255 to the shell) when the bytes
-  // still buffered could not be written.
-  return std::fclose(output) == 0 ? 0 : -1;
+  std::printf("Usage: pellux <FST file> <file to extract> <file to create>\n\n");
+  std::printf("    The name of the file to extract should *not* contain path info.\n");
+  std::printf("    pellux will ignore any directory path given it.\n");
+  return 0;
 }
 
 }  // namespace pellux

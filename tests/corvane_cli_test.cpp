@@ -112,6 +112,15 @@ TEST(CorvaneCliTest, BuildsTheContainerTheListDescribes) {
     EXPECT_EQ(read_file(dir / "out.sol"), expected_container(c.entries)) << "list: " << c.list;
     // The staging file stays behind holding exactly the data area.
     EXPECT_EQ(read_file(dir / kStaging), data_area(c.entries)) << "list: " << c.list;
+    // Unpacking the container gives the files and a list that rebuild it byte for byte.
+    EXPECT_EQ(corvane(dir, {"-x", "out.sol", "unpacked"}).status, 0);
+    ToolOptions in_unpacked;
+    in_unpacked.cwd = dir / "unpacked";
+    EXPECT_EQ(run_tool(tool_path("CORVANE_TOOL", CORVANE_PATH), {"list.txt", "../rebuilt.sol"},
+                       in_unpacked)
+                  .status,
+              0);
+    EXPECT_EQ(read_file(dir / "rebuilt.sol"), read_file(dir / "out.sol")) << "list: " << c.list;
   }
 }
 

@@ -1,0 +1,111 @@
+// Reading a container back: one pass for its size and checksum, then its header.
+#include "container_reader.h"
+
+#include <algorithm>
+#include <new>
+
+#include "common/files.h"
+#include "common/le32.h"
+#include "container.h"
+
+namespace corvane {
+namespace {
+
+constexpr size_t kPiece = size_t{256} << 10;
+
+bool read_at(std::FILE* file, uint64_t offset, uint8_t* bytes, size_t count) {
+  return common::seek_to(file, static_cast<int64_t>(offset)) &&
+         (count == 0 || std::fread(bytes, 1, count, file) == count);
+}
+
+}  // namespace
+
+ReadError read_container(std::FILE* file, ContainerInfo& info) {
+  uint8_t head[8] = {};
+  std::vector<uint8_t> words;
+  try {
+    const common::Bytes piece = common::allocate_bytes(kPiece);
+    if (!piece) return ReadError::kNoMemory;
+    for (size_t got; (got = std::fread(piece.get(), 1, kPiece, file)) > 0;) {
+      for (size_t i = 0; i < got; ++i) {
+        const uint64_t at = info.file_size + i;
+        if (at < 8) head[at] = piece[i];
+        if (at >= 4) info.byte_sum += piece[i];
+      }
+      info.file_size += got;
+    }
+    if (std::ferror(file)) return ReadError::kReadError;
+    if (info.file_size < 8) {
+      info.problems.push_back({ProblemKind::kNoHeader, 0});
+      return ReadError::kNone;
+    }
+    info.checksum_word = common::get_le32(head);
+    info.data_offset = common::get_le32(head + 4);
+    if (info.checksum_word != info.byte_sum) info.problems.push_back({ProblemKind::kChecksum, 0});
+    const uint32_t d = info.data_offset;
+    if (d < 8 || d % 4 != 0 || d > info.file_size) {
+      info.problems.push_back({ProblemKind::kBadDataOffset, 0});
+      return ReadError::kNone;
+    }
+    words.resize(d - 8);
+    info.entries.resize(words.size() / 4);
+  } catch (const std::bad_alloc&) {
+    return ReadError::kNoMemory;
+  }
+  if (!read_at(file, 8, words.data(), words.size())) return ReadError::kReadError;
+
+  const size_t count = info.entries.size();
+  for (size_t i = 0; i < count; ++i) {
+    const uint32_t word = common::get_le32(words.data() + 4 * i);
+    ContainerEntry& entry = info.entries[i];
+    entry.offset = word & (kCompressedFlag - 1);
+    entry.compressed = (word & kCompressedFlag) != 0;
+    if (word >> 31 != 0) info.problems.push_back({ProblemKind::kBit31, i});
+    if (entry.offset < info.data_offset || entry.offset > info.file_size) {
+      info.problems.push_back({ProblemKind::kOutsideDataArea, i});
+    } else if (i > 0 && entry.offset < info.entries[i - 1].offset) {
+      info.problems.push_back({ProblemKind::kOutOfOrder, i});
+    }
+  }
+  for (size_t i = 0; i < count; ++i) {
+    ContainerEntry& entry = info.entries[i];
+    const uint64_t end = i + 1 < count ? info.entries[i + 1].offset : info.file_size;
+    entry.length = end > entry.offset && entry.offset <= info.file_size
+                       ? std::min(end, info.file_size) - entry.offset
+                       : 0;
+    uint8_t length_word[4];
+    if (!entry.compressed) continue;
+    if (entry.length < 4) {
+      info.problems.push_back({ProblemKind::kNoLengthWord, i});
+    } else if (!read_at(file, entry.offset, length_word, 4)) {
+      return ReadError::kReadError;
+    } else {
+      entry.original_length = common::get_le32(length_word);
+    }
+  }
+  return ReadError::kNone;
+}
+
+ReadError read_entry_bytes(std::FILE* file, const ContainerEntry& entry, lzw::Decoder& decoder,
+                           EntryBytes& out) {
+  if (entry.compressed && entry.length < 4) return ReadError::kReadError;
+  common::Bytes stored = common::allocate_bytes(entry.length);
+  if (!stored) return ReadError::kNoMemory;
+  const auto length = static_cast<size_t>(entry.length);
+  if (!read_at(file, entry.offset, stored.get(), length)) return ReadError::kReadError;
+  if (!entry.compressed) {
+    out.bytes = std::move(stored);
+    out.result = {length, lzw::DecodeStop::kEnd};
+    return ReadError::kNone;
+  }
+  const size_t stream_length = length - 4;
+  const auto capacity = static_cast<size_t>(std::min<uint64_t>(
+      uint64_t{entry.original_length} + 1, lzw::max_decoded_size(stream_length)));
+  out.bytes = common::allocate_bytes(capacity);
+  if (!out.bytes) return ReadError::kNoMemory;
+  out.result =
+      lzw::decompress_buffer(decoder, out.bytes.get(), capacity, stored.get() + 4, stream_length);
+  return ReadError::kNone;
+}
+
+}  // namespace corvane

@@ -1,0 +1,73 @@
+// Unpacking a container: every entry's original bytes into a numbered file, and a file list
+// that rebuilds the container byte for byte from them.
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "common/fail.h"
+#include "common/files.h"
+#include "modes.h"
+
+namespace corvane {
+namespace {
+
+// Writes `count` bytes to a new file at `path`; false with the message printed when they could
+// not all be written.
+bool write_file(const std::string& path, bool overwrite, const uint8_t* bytes, size_t count) {
+  std::FILE* out = common::create_new_file(path.c_str(), overwrite);
+  if (out == nullptr) {
+    std::printf("Can't create %s: it exists, or is not a plain file (-f replaces a file)\n",
+                path.c_str());
+    return false;
+  }
+  const bool written = count == 0 || std::fwrite(bytes, 1, count, out) == count;
+  if (std::fclose(out) != 0 || !written) {
+    std::printf("Error writing %s\n", path.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int unpack_container(const char* path, const char* folder, bool overwrite) {
+  std::FILE* file = nullptr;
+  ContainerInfo info;
+  if (load_container(path, file, info) != 0) {
+    common::fail(1, "Container '%s' is damaged: nothing unpacked\n", path);
+  }
+  if (!common::make_directory(folder)) common::fail(1, "Can't create folder '%s'\n", folder);
+  const std::unique_ptr<lzw::Decoder> decoder = lzw::new_decoder();
+  if (!decoder) common::fail(1, "Error -- Can't allocate memory for container '%s'\n", path);
+  // Numbers as wide as the last one needs, so that the names sort in list order.
+  const std::string last = std::to_string(info.entries.empty() ? 0 : info.entries.size() - 1);
+  std::string list;
+  size_t failed = 0;
+  for (size_t i = 0; i < info.entries.size(); ++i) {
+    const ContainerEntry& entry = info.entries[i];
+    std::string name = std::to_string(i);
+    name = std::string(last.size() - name.size(), '0') + name + ".bin";
+    list += (entry.compressed ? "c " : "u ") + name + "\n";
+    EntryBytes decoded;
+    const ReadError error = read_entry_bytes(file, entry, *decoder, decoded);
+    if (error == ReadError::kReadError) common::fail(1, "Error reading container '%s'\n", path);
+    ++failed;
+    if (error == ReadError::kNoMemory) {
+      std::printf("Entry %zu: no memory to unpack it\n", i);
+    } else if (decoded.result.count != (entry.compressed ? entry.original_length : entry.length) ||
+               decoded.result.stop != lzw::DecodeStop::kEnd) {
+      std::printf("Entry %zu: its stream does not decode to its %u bytes\n", i,
+                  entry.original_length);
+    } else if (write_file(std::string(folder) + "/" + name, overwrite, decoded.bytes.get(),
+                          decoded.result.count)) {
+      --failed;
+    }
+  }
+  const auto* bytes = reinterpret_cast<const uint8_t*>(list.data());
+  const bool listed = write_file(std::string(folder) + "/list.txt", overwrite, bytes, list.size());
+  std::printf("Unpacked %zu of %zu entries into %s\n", info.entries.size() - failed,
+              info.entries.size(), folder);
+  return failed == 0 && listed ? 0 : 1;
+}
+
+}  // namespace corvane
