@@ -18,13 +18,13 @@ struct ContainerEntry {
 };
 
 enum class ProblemKind {
-  kNoHeader,          // the file is shorter than its two header words
-  kBadDataOffset,     // the data area offset is not 8 + 4n inside the file
-  kChecksum,          // the checksum word is not the sum of the bytes after it
-  kBit31,             // an offset word has bit 31 set
-  kOutsideDataArea,   // an entry starts before the data area or past the end of the file
-  kOutOfOrder,        // an entry starts before the one listed before it
-  kNoLengthWord,      // a compressed entry too short to hold its length word
+  kNoHeader,         // the file is shorter than its two header words
+  kBadDataOffset,    // the data area offset is not 8 + 4n inside the file
+  kChecksum,         // the checksum word is not the sum of the bytes after it
+  kBit31,            // an offset word has bit 31 set
+  kOutsideDataArea,  // an entry starts before the data area or past the end of the file
+  kOutOfOrder,       // an entry starts before the one listed before it
+  kNoLengthWord,     // a compressed entry too short to hold its length word
 };
 
 struct Problem {

@@ -41,8 +41,8 @@ size_t load_container(const char* path, std::FILE*& file, ContainerInfo& info) {
                     entry->offset);
         break;
       case ProblemKind::kOutOfOrder:
-        std::printf("Entry %zu: offset %u comes before the entry listed before it\n",
-                    problem.entry, entry->offset);
+        std::printf("Entry %zu: offset %u comes before the entry listed before it\n", problem.entry,
+                    entry->offset);
         break;
       case ProblemKind::kNoLengthWord:
         std::printf("Entry %zu: compressed, but too short for its length word\n", problem.entry);
@@ -56,8 +56,8 @@ int list_container(const char* path) {
   std::FILE* file = nullptr;
   ContainerInfo info;
   const size_t problems = load_container(path, file, info);
-  std::printf("%s: %llu bytes, %zu entries, data area at offset %u, checksum word 0x%08X\n",
-              path, static_cast<unsigned long long>(info.file_size), info.entries.size(),
+  std::printf("%s: %llu bytes, %zu entries, data area at offset %u, checksum word 0x%08X\n", path,
+              static_cast<unsigned long long>(info.file_size), info.entries.size(),
               info.data_offset, info.checksum_word);
   std::printf("Index      Offset  Kind              Length    Original\n");
   for (size_t i = 0; i < info.entries.size(); ++i) {

@@ -9,9 +9,11 @@
 // strings before the destination's capacity, are finished by the decoding steps done one at a
 // time: rebuilding each string from its prefix and suffix through a reversal stack. Both ways
 // keep the prefix/suffix table, so the second can take over from the first at any code and
-// every stream decodes to the same bytes either way.
+// every stream decodes to the same bytes either way. Both can pause at a code boundary and go
+// on from there, since everything they need between codes is kept in the decoder's state.
 #include "decoder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -29,6 +31,8 @@ using common::kMinCodeWidth;
 
 constexpr size_t kChunk = 16;
 
+enum Phase : uint8_t { kAtStart, kCopying, kStepping, kEnded };
+
 // The one-byte strings, with room for a whole chunk to be read after any of them.
 constexpr std::array<uint8_t, 256 + kChunk> make_all_bytes() {
   std::array<uint8_t, 256 + kChunk> bytes{};
@@ -37,23 +41,7 @@ constexpr std::array<uint8_t, 256 + kChunk> make_all_bytes() {
 }
 constexpr std::array<uint8_t, 256 + kChunk> kAllBytes = make_all_bytes();
 
-// Decoder state, handed from the fast loop to the steps when they take over.
-struct State {
-  Decoder* tables;
-  const uint8_t* source;
-  size_t source_length;
-  size_t pos;  // source byte of the next code; never past source_length
-  uint32_t bit_offset;
-  uint32_t width;
-  uint32_t mask;
-  uint32_t threshold;
-  uint32_t next_code;
-  uint32_t previous;
-  uint8_t first_byte;
-  uint8_t* destination;
-  size_t capacity;
-  size_t count;
-};
+using State = DecodeState;
 
 // A code is read only while three bytes remain at its start, which is what lets a reader
 // that has widened before END still find it, or stop cleanly when it cannot.
@@ -100,16 +88,27 @@ inline void widen_if_due(State& s) {
   }
 }
 
-// The decoding steps, one code at a time, from wherever `s` stands. Output that would pass
-// the capacity is cut there and decoding stops; a string whose prefix chain is longer than
+// True once the count has reached where the caller asked decoding to pause.
+inline bool pause_due(const State& s) {
+  return s.pause < s.capacity && s.count >= s.pause;
+}
+
+// The decoding steps, one code at a time, from wherever the state stands. Output that would
+// pass the capacity is cut there and decoding stops; a string whose prefix chain is longer than
 // the stack (only a loop of prefixes makes one) ends decoding before any of it is written.
-DecodeStop decode_by_steps(State& s) {
-  uint16_t* const prefix_of = s.tables->prefix_of.data();
-  uint8_t* const suffix_of = s.tables->suffix_of.data();
-  uint8_t* const stack = s.tables->string_stack.data();
+// Returns false when it paused, true when decoding ended (with the reason in the state).
+bool decode_by_steps(Decoder& d) {
+  State& s = d.state;
+  uint16_t* const prefix_of = d.prefix_of.data();
+  uint8_t* const suffix_of = d.suffix_of.data();
+  uint8_t* const stack = d.string_stack.data();
   while (can_read(s)) {
+    if (pause_due(s)) return false;
     uint32_t code = read_code(s);
-    if (code == kEndCode) return DecodeStop::kEnd;
+    if (code == kEndCode) {
+      s.stop = DecodeStop::kEnd;
+      return true;
+    }
     if (code == kClearCode) {
       restart_segment(s);
       if (!can_read(s)) break;
@@ -117,7 +116,10 @@ DecodeStop decode_by_steps(State& s) {
       code = read_code(s);
       s.previous = code;
       s.first_byte = static_cast<uint8_t>(code);
-      if (s.count == s.capacity) return DecodeStop::kCapacity;
+      if (s.count == s.capacity) {
+        s.stop = DecodeStop::kCapacity;
+        return true;
+      }
       s.destination[s.count++] = s.first_byte;
       continue;
     }
@@ -133,7 +135,10 @@ DecodeStop decode_by_steps(State& s) {
       code = s.previous;
     }
     while (code > 255) {
-      if (top == 1) return DecodeStop::kPrefixLoop;  // no valid string is this long
+      if (top == 1) {  // no valid string is this long
+        s.stop = DecodeStop::kPrefixLoop;
+        return true;
+      }
       stack[--top] = suffix_of[code];
       code = prefix_of[code];
     }
@@ -145,7 +150,8 @@ DecodeStop decode_by_steps(State& s) {
     if (length > room) {
       if (room > 0) std::memcpy(s.destination + s.count, stack + top, room);
       s.count = s.capacity;
-      return DecodeStop::kCapacity;
+      s.stop = DecodeStop::kCapacity;
+      return true;
     }
     std::memcpy(s.destination + s.count, stack + top, length);
     s.count += length;
@@ -159,63 +165,60 @@ DecodeStop decode_by_steps(State& s) {
     s.previous = current;
     widen_if_due(s);
   }
-  return tail_stop(s);
+  s.stop = tail_stop(s);
+  return true;
 }
 
-// Where the string decoded last starts in the destination, and its length.
-struct LastString {
-  const uint8_t* copy;
-  uint32_t length;
-};
+enum class Outcome { kBegun, kStopped, kHandOver, kPaused };
 
-enum class Outcome { kBegun, kStopped, kHandOver };
-
-// Takes the CLEAR that `s` stands at and the literal after it. Hands over, with `s` still at
-// the CLEAR, when the literal is one a valid stream never has or does not fit.
-Outcome start_segment(State& s, LastString& last, DecodeStop& stop) {
+// Takes the CLEAR that the state stands at and the literal after it. Hands over, with the
+// state still at the CLEAR, when the literal is one a valid stream never has or does not fit.
+Outcome start_segment(State& s) {
   State t = s;
   read_code(t);
   restart_segment(t);
   if (!can_read(t)) {
     s = t;
-    stop = tail_stop(s);
+    s.stop = tail_stop(s);
     return Outcome::kStopped;
   }
   const uint32_t literal = read_code(t);
   if (literal > 255 || t.count == t.capacity) return Outcome::kHandOver;
   t.previous = literal;
   t.first_byte = static_cast<uint8_t>(literal);
-  last = {t.destination + t.count, 1};
+  t.last_copy = t.destination + t.count;
+  t.last_length = 1;
   t.destination[t.count++] = t.first_byte;
   s = t;
   return Outcome::kBegun;
 }
 
 // Decodes by copying earlier output for as long as the stream stays valid and the next string
-// with a chunk's slack fits the destination. Returns kHandOver with `s` at the first code it
-// does not decode, or kStopped with the reason in `stop`.
-Outcome decode_by_copies(State& s, DecodeStop& stop) {
-  LastString last{nullptr, 0};
-  if (!can_read(s)) {
-    stop = tail_stop(s);
-    return Outcome::kStopped;
-  }
-  {
+// with a chunk's slack fits the destination. Returns kHandOver with the state at the first
+// code it does not decode, kPaused at a code boundary, or kStopped with the reason stored.
+Outcome decode_by_copies(Decoder& d) {
+  State& s = d.state;
+  const uint8_t** const copy_of = d.copy_of.data();
+  uint32_t* const length_of = d.length_of.data();
+  uint16_t* const prefix_of = d.prefix_of.data();
+  uint8_t* const suffix_of = d.suffix_of.data();
+  if (s.phase == kAtStart) {
+    if (!can_read(s)) {
+      s.stop = tail_stop(s);
+      return Outcome::kStopped;
+    }
     State t = s;
     if (read_code(t) != kClearCode) return Outcome::kHandOver;  // no CLEAR at the start
-  }
-  Outcome started = start_segment(s, last, stop);
-  if (started != Outcome::kBegun) return started;
-  const uint8_t** const copy_of = s.tables->copy_of.data();
-  uint32_t* const length_of = s.tables->length_of.data();
-  uint16_t* const prefix_of = s.tables->prefix_of.data();
-  uint8_t* const suffix_of = s.tables->suffix_of.data();
-  for (uint32_t b = 0; b < 256; ++b) {
-    copy_of[b] = &kAllBytes[b];
-    length_of[b] = 1;
+    const Outcome started = start_segment(s);
+    if (started != Outcome::kBegun) return started;
+    for (uint32_t b = 0; b < 256; ++b) {
+      copy_of[b] = &kAllBytes[b];
+      length_of[b] = 1;
+    }
+    s.phase = kCopying;
   }
   for (;;) {
-    // The hot state lives in locals for the loop and goes back to `s` when it ends.
+    // The hot state lives in locals for the loop and goes back to the state when it ends.
     const uint8_t* const source = s.source;
     // Codes are read four bytes at a time while four remain; the last ones are left to the
     // steps, which read exactly the three bytes a code needs.
@@ -229,16 +232,19 @@ Outcome decode_by_copies(State& s, DecodeStop& stop) {
     uint32_t widen_at = width < kMaxCodeWidth ? threshold : UINT32_MAX;
     uint32_t next_code = s.next_code;
     uint32_t previous = s.previous;
+    const uint8_t* last_copy = s.last_copy;
+    uint32_t last_length = s.last_length;
     uint8_t* to = s.destination + s.count;
     uint8_t* const end = s.destination + s.capacity;
+    uint8_t* const pause_at = s.pause < s.capacity ? s.destination + s.pause : end;
     uint32_t code = 0;
-    while (source_length - pos >= 4) {
+    while (source_length - pos >= 4 && to < pause_at) {
       code = (common::get_le32(source + pos) >> bit_offset) & mask;
       if (code - kClearCode < 2) break;  // CLEAR or END
       // The string the next code will be, already in place: the previous string and the
       // first byte of what follows it. A code equal to the next code is exactly that string.
-      copy_of[next_code] = last.copy;
-      length_of[next_code] = last.length + 1;
+      copy_of[next_code] = last_copy;
+      length_of[next_code] = last_length + 1;
       if (code > next_code) break;
       const uint32_t length = length_of[code];
       if (length + kChunk > static_cast<size_t>(end - to)) break;
@@ -270,7 +276,8 @@ Outcome decode_by_copies(State& s, DecodeStop& stop) {
         widen_at = width < kMaxCodeWidth ? threshold : UINT32_MAX;
       }
       previous = code;
-      last = {to, length};
+      last_copy = to;
+      last_length = length;
       to += length;
     }
     s.pos = pos;
@@ -280,32 +287,24 @@ Outcome decode_by_copies(State& s, DecodeStop& stop) {
     s.threshold = threshold;
     s.next_code = next_code;
     s.previous = previous;
-    s.first_byte = last.copy[0];
+    s.last_copy = last_copy;
+    s.last_length = last_length;
+    s.first_byte = last_copy[0];
     s.count = static_cast<size_t>(to - s.destination);
+    if (to >= pause_at && pause_at != end) return Outcome::kPaused;
     if (source_length - pos < 4) {
       if (can_read(s)) return Outcome::kHandOver;
-      stop = tail_stop(s);
+      s.stop = tail_stop(s);
       return Outcome::kStopped;
     }
     if (code == kEndCode) {
-      stop = DecodeStop::kEnd;
+      s.stop = DecodeStop::kEnd;
       return Outcome::kStopped;
     }
     if (code != kClearCode) return Outcome::kHandOver;
-    started = start_segment(s, last, stop);
+    const Outcome started = start_segment(s);
     if (started != Outcome::kBegun) return started;
   }
-}
-
-// A fresh start. A corrupt stream may walk entries its own segment never defined; clearing the
-// table makes what it decodes to depend on the stream alone, not on what an earlier call left.
-State start(Decoder& decoder, uint8_t* destination, size_t capacity, const uint8_t* source,
-            size_t source_length) {
-  decoder.prefix_of.fill(0);
-  decoder.suffix_of.fill(0);
-  State s{&decoder, source, source_length, 0, 0, 0, 0, 0, 0, 0, 0, destination, capacity, 0};
-  restart_segment(s);
-  return s;
 }
 
 }  // namespace
@@ -314,19 +313,55 @@ std::unique_ptr<Decoder> new_decoder() {
   return std::unique_ptr<Decoder>(new (std::nothrow) Decoder);
 }
 
+// A fresh start. A corrupt stream may walk entries its own segment never defined; clearing the
+// table makes what it decodes to depend on the stream alone, not on what an earlier call left.
+void begin_decoding(Decoder& decoder, uint8_t* destination, size_t capacity, const uint8_t* source,
+                    size_t source_length) {
+  decoder.prefix_of.fill(0);
+  decoder.suffix_of.fill(0);
+  State& s = decoder.state;
+  s = State{source,   source_length,
+            0,        0,
+            0,        0,
+            0,        0,
+            0,        0,
+            kAtStart, destination,
+            capacity, 0,
+            capacity, nullptr,
+            0,        DecodeStop::kStreamEnded};
+  restart_segment(s);
+}
+
+bool decode_some(Decoder& decoder, size_t count, DecodeResult& result) {
+  State& s = decoder.state;
+  if (s.phase != kEnded) {
+    s.pause = std::min(count, s.capacity);
+    if (s.phase != kStepping) {
+      const Outcome outcome = decode_by_copies(decoder);
+      if (outcome == Outcome::kHandOver) s.phase = kStepping;
+      if (outcome == Outcome::kStopped) s.phase = kEnded;
+    }
+    if (s.phase == kStepping && decode_by_steps(decoder)) s.phase = kEnded;
+  }
+  result = {s.count, s.stop};
+  return s.phase == kEnded;
+}
+
 DecodeResult decompress_buffer(Decoder& decoder, uint8_t* destination, size_t capacity,
                                const uint8_t* source, size_t source_length) {
-  State s = start(decoder, destination, capacity, source, source_length);
-  DecodeStop stop = DecodeStop::kStreamEnded;
-  if (decode_by_copies(s, stop) == Outcome::kHandOver) stop = decode_by_steps(s);
-  return {s.count, stop};
+  begin_decoding(decoder, destination, capacity, source, source_length);
+  DecodeResult result{0, DecodeStop::kStreamEnded};
+  decode_some(decoder, capacity, result);
+  return result;
 }
 
 DecodeResult decompress_by_steps(Decoder& decoder, uint8_t* destination, size_t capacity,
                                  const uint8_t* source, size_t source_length) {
-  State s = start(decoder, destination, capacity, source, source_length);
-  const DecodeStop stop = decode_by_steps(s);
-  return {s.count, stop};
+  begin_decoding(decoder, destination, capacity, source, source_length);
+  decoder.state.phase = kStepping;
+  DecodeResult result{0, DecodeStop::kStreamEnded};
+  decode_some(decoder, capacity, result);
+  return result;
 }
 
 }  // namespace lzw

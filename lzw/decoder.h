@@ -31,6 +31,28 @@ constexpr uint64_t max_decoded_size(uint64_t stream_length) {
   return (stream_length * 8 / common::kMinCodeWidth + 1) * kStringStackSize;
 }
 
+// Where a decoding stands between calls. Set up by begin_decoding; not to be changed by hand.
+struct DecodeState {
+  const uint8_t* source;
+  size_t source_length;
+  size_t pos;  // source byte of the next code; never past source_length
+  uint32_t bit_offset;
+  uint32_t width;
+  uint32_t mask;
+  uint32_t threshold;
+  uint32_t next_code;
+  uint32_t previous;
+  uint8_t first_byte;
+  uint8_t phase;
+  uint8_t* destination;
+  size_t capacity;
+  size_t count;              // bytes in the destination so far
+  size_t pause;              // decoding pauses once the count has reached this (below the capacity)
+  const uint8_t* last_copy;  // where the string decoded last lies, and its length
+  uint32_t last_length;
+  DecodeStop stop;  // why decoding ended, once it has
+};
+
 // The tables of one decoder. Allocate it once with new_decoder and reuse it for every call;
 // one decoder serves one thread at a time, and any number of them may run at once. Entries
 // one past the last code take definitions that nothing can reference.
@@ -40,6 +62,7 @@ struct Decoder {
   std::array<uint8_t, kStringStackSize> string_stack;          // strings pushed last byte first
   std::array<const uint8_t*, common::kCodeLimit + 1> copy_of;  // where each string lies
   std::array<uint32_t, common::kCodeLimit + 1> length_of;
+  DecodeState state;
 };
 
 // A new decoder, or an empty pointer when its memory cannot be had. Never throws.
@@ -61,5 +84,15 @@ DecodeResult decompress_buffer(Decoder& decoder, uint8_t* destination, size_t ca
 // The reference the fast path is held to.
 DecodeResult decompress_by_steps(Decoder& decoder, uint8_t* destination, size_t capacity,
                                  const uint8_t* source, size_t source_length);
+
+// decompress_buffer a piece at a time, so that the caller can write out the start of the
+// destination while the rest is decoded: begin_decoding takes the same arguments, then each
+// call of decode_some goes on until at least `count` bytes are in the destination (it may go
+// one string further) or decoding ends, and returns true once it has ended. `result` gives the
+// count so far and, once ended, why. The bytes and the reason are exactly decompress_buffer's.
+// The destination and the source must stay in place until decoding ends.
+void begin_decoding(Decoder& decoder, uint8_t* destination, size_t capacity, const uint8_t* source,
+                    size_t source_length);
+bool decode_some(Decoder& decoder, size_t count, DecodeResult& result);
 
 }  // namespace lzw

@@ -53,9 +53,8 @@ ExtractError extract_entry(Archive& archive, const TocRecord& record, size_t sla
   extracted.bytes = extracted.stored.get();
   extracted.result = {stored_size, lzw::DecodeStop::kEnd};
   if (record.stored_size == record.uncompressed_size) return ExtractError::kNone;
-  const size_t capacity = static_cast<size_t>(
-      std::min<uint64_t>(static_cast<uint64_t>(record.uncompressed_size) + slack,
-                         lzw::max_decoded_size(stored_size)));
+  const size_t capacity = static_cast<size_t>(std::min<uint64_t>(
+      static_cast<uint64_t>(record.uncompressed_size) + slack, lzw::max_decoded_size(stored_size)));
   extracted.decoded = common::allocate_bytes(capacity);
   if (!extracted.decoded) return ExtractError::kNoMemory;
   extracted.bytes = extracted.decoded.get();

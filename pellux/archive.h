@@ -12,7 +12,7 @@ namespace pellux {
 
 struct Archive {
   std::FILE* file = nullptr;
-  int64_t length = -1;  // -1 when it cannot be known (a pipe)
+  int64_t length = -1;   // -1 when it cannot be known (a pipe)
   int64_t position = 0;  // where a pipe stands, which can only be read forward
   Toc toc;
 };

@@ -14,6 +14,7 @@
 #include "entry.h"
 #include "lookup.h"
 #include "lzw/decoder.h"
+#include "piece_writer.h"
 #include "toc.h"
 
 namespace pellux {
@@ -23,6 +24,8 @@ using common::fail;
 
 // The decoded entry gets this much room beyond its uncompressed size.
 constexpr int64_t kDecodeSlack = 16;
+// Decoded bytes are written out in pieces of about this size.
+constexpr size_t kPiece = size_t{1} << 20;
 
 void fail_entry(EntryError error, const std::string& name) {
   switch (error) {
@@ -67,23 +70,26 @@ int extract_one(const char* archive_path, const char* requested, const char* out
   const int64_t after_table = 4 + kRecordSize * static_cast<int64_t>(toc.size());
   fail_entry(read_entry(archive, archive_length, after_table, record, data), name);
   common::Bytes decoded;
-  const uint8_t* result = data.get();
-  size_t result_length = static_cast<size_t>(record.stored_size);
+  const auto stored = static_cast<size_t>(record.stored_size);
   if (record.stored_size != record.uncompressed_size) {
     const int64_t capacity = int64_t{record.uncompressed_size} + kDecodeSlack;
     const std::unique_ptr<lzw::Decoder> decoder = lzw::new_decoder();
     if (capacity >= 0) decoded = common::allocate_bytes(static_cast<uint64_t>(capacity));
     if (!decoded || !decoder) fail(1, "Error -- Can't allocate memory to decompress FST file\n");
-    result_length = lzw::decompress_buffer(*decoder, decoded.get(), static_cast<size_t>(capacity),
-                                           data.get(), static_cast<size_t>(record.stored_size))
-                        .count;
-    result = decoded.get();
-    if (result_length != static_cast<size_t>(record.uncompressed_size)) {
+    // The decoded bytes go out piece by piece while the rest is decoded.
+    lzw::begin_decoding(*decoder, decoded.get(), static_cast<size_t>(capacity), data.get(),
+                        static_cast<size_t>(record.stored_size));
+    PieceWriter writer(output, decoded.get());
+    lzw::DecodeResult decoding{0, lzw::DecodeStop::kStreamEnded};
+    while (!lzw::decode_some(*decoder, decoding.count + kPiece, decoding)) {
+      writer.publish(decoding.count);
+    }
+    const bool written = writer.finish(decoding.count);
+    if (decoding.count != static_cast<size_t>(record.uncompressed_size)) {
       std::printf("Warning -- Decompressed size does not match the FST's stored value\n");
     }
-  }
-
-  if (result_length > 0 && std::fwrite(result, 1, result_length, output) != result_length) {
+    if (!written) fail(1, "Error writing to output file\n");
+  } else if (stored > 0 && std::fwrite(data.get(), 1, stored, output) != stored) {
     fail(1, "Error writing to output file\n");
   }
   std::fclose(archive);

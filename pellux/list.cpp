@@ -17,13 +17,12 @@ int list_archive(const char* archive_path) {
     const TocRecord& record = archive.toc[i];
     const bool in_range = entry_in_range(record, archive.length);
     damaged += in_range ? 0 : 1;
-    const char* kind = !in_range ? "damaged"
+    const char* kind = !in_range                                        ? "damaged"
                        : record.stored_size != record.uncompressed_size ? "compressed"
-                                                                         : "stored";
+                                                                        : "stored";
     // Only printable ASCII as it is: a hostile name cannot move the cursor or hide a line.
-    std::printf("%5zu %11d %13d  %-10s %11d  %s\n", i, record.stored_size,
-                record.uncompressed_size, kind, record.offset,
-                common::escape_name(record_name(record), true).c_str());
+    std::printf("%5zu %11d %13d  %-10s %11d  %s\n", i, record.stored_size, record.uncompressed_size,
+                kind, record.offset, common::escape_name(record_name(record), true).c_str());
   }
   std::printf("%zu entries, %zu damaged\n", archive.toc.size(), damaged);
   return damaged == 0 ? 0 : 1;

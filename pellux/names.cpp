@@ -45,8 +45,8 @@ bool is_safe_file_name(std::string_view name) {
   for (const std::string_view device : {"CON", "PRN", "AUX", "NUL"}) {
     if (equal_folded(stem, device)) return false;
   }
-  if (stem.size() == 4 && (equal_folded(stem.substr(0, 3), "COM") ||
-                           equal_folded(stem.substr(0, 3), "LPT")) &&
+  if (stem.size() == 4 &&
+      (equal_folded(stem.substr(0, 3), "COM") || equal_folded(stem.substr(0, 3), "LPT")) &&
       stem[3] >= '1' && stem[3] <= '9') {
     return false;
   }

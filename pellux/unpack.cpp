@@ -48,7 +48,8 @@ int extract_many(const char* archive_path, const char* folder,
     const TocRecord& record = archive.toc[i];
     const std::string base = base_name(record_name(record));
     bool chosen = patterns.empty();
-    for (const char* pattern : patterns) chosen = chosen || matches_pattern(base_name(pattern), base);
+    for (const char* pattern : patterns)
+      chosen = chosen || matches_pattern(base_name(pattern), base);
     if (!chosen) continue;
     const std::string shown = common::escape_name(base);
     ++failed;

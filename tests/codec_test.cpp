@@ -70,7 +70,7 @@ TEST(CodecTest, EncoderWritesWhatTheFormatGivesAndItDecodesBack) {
   for (const std::string& input : varied_inputs()) {
     const std::string stream = encode(input);
     ASSERT_EQ(stream, pack_codes(model_codes(input))) << "input of " << input.size() << " bytes";
-    const Decoded decoded = decode(stream, input.size());
+    const Decoded decoded = decode(stream, input.size(), DecodeWay::kPieces);
     ASSERT_EQ(decoded.bytes, input);
     EXPECT_EQ(decoded.stop, kEnd);
   }
@@ -106,14 +106,16 @@ TEST(CodecTest, DecoderMatchesItsStepsOnAnyStream) {
   streams.push_back(pack_codes({{256, 9}, {256, 9}, {258, 9}, {257, 9}}));
   const std::string noise = encode(text_like(100000, 9));
   for (const std::string& stream : streams) {
-    const Decoded expected = decode(stream, 1 << 24, true);
+    const Decoded expected = decode(stream, 1 << 24, DecodeWay::kSteps);
     decode(noise, 100000);  // fills the tables with another stream's strings
     for (const size_t capacity :
          {size_t{0}, size_t{1}, size_t{100}, size_t{5000}, size_t{1 << 24}}) {
-      const Decoded steps = decode(stream, capacity, true);
-      const Decoded fast = decode(stream, capacity);
-      ASSERT_EQ(fast.bytes, steps.bytes) << "capacity " << capacity;
-      ASSERT_EQ(fast.stop, steps.stop) << "capacity " << capacity;
+      const Decoded steps = decode(stream, capacity, DecodeWay::kSteps);
+      for (const DecodeWay way : {DecodeWay::kFast, DecodeWay::kPieces}) {
+        const Decoded got = decode(stream, capacity, way);
+        ASSERT_EQ(got.bytes, steps.bytes) << "capacity " << capacity;
+        ASSERT_EQ(got.stop, steps.stop) << "capacity " << capacity;
+      }
       ASSERT_EQ(steps.bytes, expected.bytes.substr(0, capacity));
     }
   }
@@ -137,10 +139,10 @@ TEST(CodecTest, DecoderSaysWhyItStopped) {
        "aaa", DecodeStop::kPrefixLoop},
   };
   for (const auto& c : cases) {
-    for (const bool by_steps : {false, true}) {
-      const Decoded decoded = decode(c.stream, c.capacity, by_steps);
+    for (const DecodeWay way : {DecodeWay::kFast, DecodeWay::kSteps, DecodeWay::kPieces}) {
+      const Decoded decoded = decode(c.stream, c.capacity, way);
       EXPECT_EQ(decoded.bytes, c.bytes);
-      EXPECT_EQ(decoded.stop, static_cast<int>(c.stop)) << c.bytes << " " << by_steps;
+      EXPECT_EQ(decoded.stop, static_cast<int>(c.stop)) << c.bytes;
     }
   }
 }

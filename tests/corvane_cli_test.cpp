@@ -247,7 +247,7 @@ TEST(CorvaneCliTest, AnyThreadCountBuildsWhatOneThreadBuilds) {
       ScratchDir dir;
       for (int i = 0; i < 40; ++i) {
         const auto size = static_cast<size_t>(i * i * i) % 300000;
-        write_file(dir / ("f" + std::to_string(i)),
+        write_file(dir / std::string("f").append(std::to_string(i)),
                    i % 2 ? text_like(size, static_cast<uint32_t>(i)) : random_bytes(size, 9));
       }
       std::filesystem::create_directory(dir / "sub");

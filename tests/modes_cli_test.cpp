@@ -46,16 +46,15 @@ void run_mode_cases(bool pellux, const std::vector<ModeCase>& cases) {
     }
     ToolOptions options;
     options.cwd = dir.path();
-    const ToolRun run =
-        pellux ? run_tool(tool_path("PELLUX_TOOL", PELLUX_PATH), c.args, options)
-               : run_tool(tool_path("CORVANE_TOOL", CORVANE_PATH), c.args, options);
+    const ToolRun run = pellux ? run_tool(tool_path("PELLUX_TOOL", PELLUX_PATH), c.args, options)
+                               : run_tool(tool_path("CORVANE_TOOL", CORVANE_PATH), c.args, options);
     EXPECT_EQ(run.output, (pellux ? kPelluxBanner : kCorvaneBanner) + c.output) << c.what;
     EXPECT_EQ(run.status, c.status) << c.what;
     std::map<std::string, std::string> out;
     for (const auto& entry : std::filesystem::directory_iterator(dir / "out")) {
       out[entry.path().filename().string()] = entry.is_symlink()     ? "link"
-                                               : entry.is_directory() ? "folder"
-                                                                      : read_file(entry.path());
+                                              : entry.is_directory() ? "folder"
+                                                                     : read_file(entry.path());
     }
     EXPECT_EQ(out, c.out) << c.what;
   }
@@ -75,26 +74,27 @@ TEST(ModesCliTest, PelluxListsTestsAndExtractsMany) {
   const std::string text = text_like(3000, 1), logo = random_bytes(500, 2);
   const std::string stream = encode(text);
   const auto size = [](const std::string& s) { return static_cast<int32_t>(s.size()); };
-  const std::string sound = make_fst({{"Data\\README.TXT", text, true},
-                                      {"logo.bin", logo, false},
-                                      {"x/empty.dat", "", false}});
+  const std::string sound = make_fst(
+      {{"Data\\README.TXT", text, true}, {"logo.bin", logo, false}, {"x/empty.dat", "", false}});
   const int32_t at = 4 + 262 * 3;
   const std::string header = "Index      Stored  Uncompressed  Kind            Offset  Name\n";
   // Damaged records: data past the end, a negative size; a name that would command a terminal.
   const std::string hostile = fst_table(3, {{100000, 5, 5, "far.bin"},
                                             {at, -1, 3, "neg.bin"},
-                                            {at, 3, 3, "\x1b[2Jevil\xC3\xA9.txt"}}) + "abc";
+                                            {at, 3, 3, "\x1b[2Jevil\xC3\xA9.txt"}}) +
+                              "abc";
   // Streams that decode short, long, or to the right size without their END.
   const std::string no_end = pack_codes({{256, 9}, {'a', 9}, {'b', 9}, {'c', 9}, {0, 12}});
-  const std::string broken =
-      fst_table(3, {{at, size(stream), 3001, "short.txt"},
-                    {at, size(stream), 2990, "long.txt"},
-                    {at + size(stream), size(no_end), 3, "noend.txt"}}) + stream + no_end;
+  const std::string broken = fst_table(3, {{at, size(stream), 3001, "short.txt"},
+                                           {at, size(stream), 2990, "long.txt"},
+                                           {at + size(stream), size(no_end), 3, "noend.txt"}}) +
+                             stream + no_end;
   const std::string names = fst_table(5, {{at + 2 * 262, 3, 3, "one/a.txt"},
                                           {at + 2 * 262, 3, 3, "TWO\\A.TXT"},
                                           {at + 2 * 262, 3, 3, "dir/.."},
                                           {at + 2 * 262, 3, 3, "C:"},
-                                          {at + 2 * 262, 3, 3, "bad\x01name"}}) + "abc";
+                                          {at + 2 * 262, 3, 3, "bad\x01name"}}) +
+                            "abc";
   const std::map<std::string, std::string> all = {
       {"README.TXT", text}, {"logo.bin", logo}, {"empty.dat", ""}};
   const std::string extracted_all =
@@ -159,18 +159,19 @@ TEST(ModesCliTest, CorvaneListsTestsAndUnpacks) {
   const std::string text = text_like(3000, 1), stream = encode(text);
   const auto size = static_cast<uint32_t>(stream.size());
   const uint32_t c = 0x40000000;
-  const std::string sound = container({20, 20 | c, 24 + size, 30 + size},
-                                      le32_bytes(3000) + stream + "stored");
-  const std::string wrong_length = container({20, 20 | c, 24 + size, 30 + size},
-                                             le32_bytes(3001) + stream + "stored");
+  const std::string sound =
+      container({20, 20 | c, 24 + size, 30 + size}, le32_bytes(3000) + stream + "stored");
+  const std::string wrong_length =
+      container({20, 20 | c, 24 + size, 30 + size}, le32_bytes(3001) + stream + "stored");
   const std::string no_end = pack_codes({{256, 9}, {'a', 9}, {'b', 9}, {'c', 9}, {0, 12}});
   const std::string broken = container({12, 12 | c}, le32_bytes(3) + no_end);
   const std::string problems = container({24, 24 | c, 26, 10, 0x80000000 | 25}, "0123456789", 1);
   const std::string header = "Index      Offset  Kind              Length    Original\n";
-  const std::string first_line = line("%5d %11u  %-10s %13u %11u\n", 0, 20u, "compressed", size + 4, 3000u);
+  const std::string first_line =
+      line("%5d %11u  %-10s %13u %11u\n", 0, 20u, "compressed", size + 4, 3000u);
   const std::string sound_lines = first_line +
-      line("%5d %11u  %-10s %13u\n", 1, 24 + size, "stored", 6u) +
-      line("%5d %11u  %-10s %13u\n", 2, 30 + size, "stored", 0u);
+                                  line("%5d %11u  %-10s %13u\n", 1, 24 + size, "stored", 6u) +
+                                  line("%5d %11u  %-10s %13u\n", 2, 30 + size, "stored", 0u);
   // The first line of a listing: size, count, data area offset and checksum word.
   const auto summary = [](const std::string& bytes, size_t count, uint32_t data_offset) {
     const auto* word = reinterpret_cast<const uint8_t*>(bytes.data());
@@ -181,10 +182,11 @@ TEST(ModesCliTest, CorvaneListsTestsAndUnpacks) {
   uint32_t sum = 0;
   for (const char byte : problems.substr(4)) sum += static_cast<uint8_t>(byte);
   const std::string problem_lines =
-      line("Checksum word 0x%08X does not match the bytes after it (their sum: 0x%08X)\n",
-           sum + 1, sum) +
+      line("Checksum word 0x%08X does not match the bytes after it (their sum: 0x%08X)\n", sum + 1,
+           sum) +
       "Entry 2: offset 10 lies outside the data area\nEntry 3: bit 31 of its offset word is set\n"
-      "Entry 0: compressed, but too short for its length word\n" + summary(problems, 4, 24) + header +
+      "Entry 0: compressed, but too short for its length word\n" +
+      summary(problems, 4, 24) + header +
       line("%5d %11u  %-10s %13u %11u\n", 0, 24u, "compressed", 2u, 0u) +
       line("%5d %11u  %-10s %13u\n", 1, 26u, "stored", 0u) +
       line("%5d %11u  %-10s %13u\n", 2, 10u, "stored", 15u) +
@@ -236,12 +238,15 @@ TEST(ModesCliTest, CorvaneListsTestsAndUnpacks) {
 // --help names every mode and option of each program, and succeeds.
 TEST(ModesCliTest, HelpShowsEveryMode) {
   const std::pair<const char*, std::vector<std::string>> programs[] = {
-      {"PELLUX_TOOL", {"-l <FST file>", "-t <FST file>", "-x [-f] <FST file> <folder> [pattern ...]"}},
-      {"CORVANE_TOOL", {"[-j N] <file list>", "-l <container>", "-t <container>", "-x [-f] <container> <folder>"}},
+      {"PELLUX_TOOL",
+       {"-l <FST file>", "-t <FST file>", "-x [-f] <FST file> <folder> [pattern ...]"}},
+      {"CORVANE_TOOL",
+       {"[-j N] <file list>", "-l <container>", "-t <container>", "-x [-f] <container> <folder>"}},
   };
   for (const auto& [variable, synopses] : programs) {
     const bool pellux = std::string(variable) == "PELLUX_TOOL";
-    const ToolRun run = run_tool(tool_path(variable, pellux ? PELLUX_PATH : CORVANE_PATH), {"--help"});
+    const ToolRun run =
+        run_tool(tool_path(variable, pellux ? PELLUX_PATH : CORVANE_PATH), {"--help"});
     EXPECT_EQ(run.status, 0);
     for (const std::string& synopsis : synopses) {
       EXPECT_NE(run.output.find(synopsis), std::string::npos) << synopsis;

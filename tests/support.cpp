@@ -159,14 +159,21 @@ std::string encode(const std::string& input) {
   return std::string(reinterpret_cast<const char*>(out.get()), written);
 }
 
-Decoded decode(const std::string& stream, size_t capacity, bool by_steps) {
+Decoded decode(const std::string& stream, size_t capacity, DecodeWay way) {
   static const std::unique_ptr<lzw::Decoder> decoder = lzw::new_decoder();
   const auto in = std::make_unique<uint8_t[]>(stream.size());
   std::copy(stream.begin(), stream.end(), in.get());
-  const auto out = std::make_unique<uint8_t[]>(capacity);
-  const lzw::DecodeResult result =
-      by_steps ? lzw::decompress_by_steps(*decoder, out.get(), capacity, in.get(), stream.size())
-               : lzw::decompress_buffer(*decoder, out.get(), capacity, in.get(), stream.size());
+  const std::unique_ptr<uint8_t[]> out(new uint8_t[capacity]);  // not cleared: it may be large
+  lzw::DecodeResult result{0, lzw::DecodeStop::kStreamEnded};
+  if (way == DecodeWay::kPieces) {
+    lzw::begin_decoding(*decoder, out.get(), capacity, in.get(), stream.size());
+    while (!lzw::decode_some(*decoder, result.count + 100, result)) {
+    }
+  } else {
+    result = way == DecodeWay::kSteps
+                 ? lzw::decompress_by_steps(*decoder, out.get(), capacity, in.get(), stream.size())
+                 : lzw::decompress_buffer(*decoder, out.get(), capacity, in.get(), stream.size());
+  }
   EXPECT_LE(result.count, capacity);
   return {std::string(reinterpret_cast<const char*>(out.get()), result.count),
           static_cast<int>(result.stop)};

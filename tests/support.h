@@ -68,8 +68,10 @@ struct Decoded {
   std::string bytes;
   int stop;  // the lzw::DecodeStop, as a number
 };
-// Decodes into a heap buffer of exactly `capacity` bytes, fast or one code at a time.
-Decoded decode(const std::string& stream, size_t capacity, bool by_steps = false);
+enum class DecodeWay { kFast, kSteps, kPieces };
+// Decodes into a heap buffer of exactly `capacity` bytes: in one call, one code at a time, or
+// in pieces of 100 bytes and more.
+Decoded decode(const std::string& stream, size_t capacity, DecodeWay way = DecodeWay::kFast);
 
 // True when this build runs under a sanitizer, which cannot work under an address space limit.
 constexpr bool kSanitized =
