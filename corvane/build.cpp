@@ -41,17 +41,6 @@ void discard_container(Build& build) {
   if (build.container != nullptr) common::truncate_file(build.container, 0);
 }
 
-[[noreturn]] void fail_container_too_large(Build& build) {
-  discard_container(build);
-  fail(1, "Error -- container too large (entries must start below 1 GiB, file below 2 GiB)\n");
-}
-
-void check_room(Build& build, int64_t entry_bytes) {
-  if (!entry_fits(build.staged_bytes, static_cast<int64_t>(build.nodes.size()), entry_bytes)) {
-    fail_container_too_large(build);
-  }
-}
-
 [[noreturn]] void fail_entry(Build& build, ListedError error, EntryStep step, const char* path) {
   discard_container(build);
   switch (error) {
@@ -70,19 +59,17 @@ void check_room(Build& build, int64_t entry_bytes) {
   fail(1, "Error -- Couldn't allocate buffer to copy %s.\n", path);
 }
 
-// Stages one prepared entry in list order, deciding in the order a build reads, encodes and
-// stages it: a file too large for the container is refused before its read is looked at, and
-// a stored file by its reported length before it is read.
+// Stages one prepared entry in list order.
 void stage_entry(Build& build, const std::string& path, const PreparedEntry& entry) {
-  if (entry.step == EntryStep::kOpened && entry.error != ListedError::kNone) {
-    fail_entry(build, entry.error, entry.step, path.c_str());
+  switch (judge_entry(entry, build.staged_bytes, static_cast<int64_t>(build.nodes.size()))) {
+    case Verdict::kStage:
+      break;
+    case Verdict::kListedError:
+      fail_entry(build, entry.error, entry.step, path.c_str());
+    case Verdict::kContainerTooLarge:
+      discard_container(build);
+      fail(1, "Error -- container too large (entries must start below 1 GiB, file below 2 GiB)\n");
   }
-  check_room(build, entry.compressed ? 0 : entry.reported_length);
-  if (entry.error != ListedError::kNone) fail_entry(build, entry.error, entry.step, path.c_str());
-  // Left unread only when it could not fit however little came before it.
-  if (!entry.read) fail_container_too_large(build);
-  // A stored file that held more than it reported must still fit; so must a code stream.
-  check_room(build, static_cast<int64_t>(entry.length));
 
   try {
     build.nodes.push_back({static_cast<uint32_t>(build.staged_bytes), entry.compressed});

@@ -32,7 +32,6 @@ PreparedEntry prepare_entry(const ListEntry& entry, lzw::Encoder* encoder, int64
   prepared.error = read_listed_file(file);
   close_listed_file(file);
   if (prepared.error != ListedError::kNone) return prepared;
-  prepared.read = true;
 
   if (!prepared.compressed) {
     prepared.bytes = std::move(file.bytes);
@@ -51,6 +50,22 @@ PreparedEntry prepare_entry(const ListEntry& entry, lzw::Encoder* encoder, int64
   }
   prepared.byte_sum = sum_bytes(prepared.bytes.get(), prepared.length);
   return prepared;
+}
+
+Verdict judge_entry(const PreparedEntry& entry, int64_t staged_bytes, int64_t index) {
+  if (entry.step == EntryStep::kOpened && entry.error != ListedError::kNone) {
+    return Verdict::kListedError;
+  }
+  // An entry left unread is one that fails here whatever came before it.
+  if (!entry_fits(staged_bytes, index, entry.compressed ? 0 : entry.reported_length)) {
+    return Verdict::kContainerTooLarge;
+  }
+  if (entry.error != ListedError::kNone) return Verdict::kListedError;
+  // A stored file that held more than it reported must still fit; so must a code stream.
+  if (!entry_fits(staged_bytes, index, static_cast<int64_t>(entry.length))) {
+    return Verdict::kContainerTooLarge;
+  }
+  return Verdict::kStage;
 }
 
 }  // namespace corvane

@@ -22,7 +22,6 @@ struct PreparedEntry {
   ListedError error = ListedError::kNone;
   EntryStep step = EntryStep::kOpened;
   bool compressed = false;
-  bool read = false;  // false also for a stored file too large for the container to be read
   int64_t reported_length = 0;  // the listed file's length before it was read
   common::Bytes bytes;          // what goes into the staging file
   size_t length = 0;
@@ -36,5 +35,17 @@ struct PreparedEntry {
 // before it: a stored file that cannot fit the container even then is not read.
 PreparedEntry prepare_entry(const ListEntry& entry, lzw::Encoder* encoder, int64_t index,
                             int64_t staged_bytes);
+
+enum class Verdict {
+  kStage,              // the entry goes into the staging file
+  kListedError,        // its file could not be opened or read: `error` says how
+  kContainerTooLarge,  // it would start at 1 GiB or later, or end at 2 GiB or later
+};
+
+// What the prepared entry means for the run when it is staged as staged entry number `index`
+// after `staged_bytes` bytes, decided in the order a build meets it: a file that cannot be
+// opened; then a start too late, and a stored file too large by its reported length, before
+// anything read is looked at; then a failed read; then what was really read or encoded.
+Verdict judge_entry(const PreparedEntry& entry, int64_t staged_bytes, int64_t index);
 
 }  // namespace corvane

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "corvane/container.h"
+#include "corvane/entry.h"
 #include "pellux/lookup.h"
 #include "support.h"
 
@@ -61,6 +62,47 @@ TEST(FormatsTest, EntriesFitBelow1GiBAnd2GiB) {
   for (const auto& c : cases) {
     EXPECT_EQ(corvane::entry_fits(c.staged, c.count, c.bytes), c.fits)
         << c.staged << " " << c.count << " " << c.bytes;
+  }
+}
+
+// A prepared entry is judged in the order a build meets it: a file that cannot be opened,
+// then a start too late or a stored file too large by its reported size, then a failed read,
+// then what was really read or encoded.
+TEST(FormatsTest, EntriesAreJudgedInTheOrderABuildMeetsThem) {
+  using corvane::EntryStep;
+  using corvane::ListedError;
+  using corvane::Verdict;
+  const int64_t gib = int64_t{1} << 30;
+  const struct {
+    ListedError error;
+    EntryStep step;
+    bool compressed;
+    int64_t reported, length, staged;
+    Verdict verdict;
+  } cases[] = {
+      {ListedError::kCannotOpen, EntryStep::kOpened, false, 0, 0, gib, Verdict::kListedError},
+      {ListedError::kNotReadable, EntryStep::kRead, false, 2 * gib - 12, 0, 0,
+       Verdict::kContainerTooLarge},
+      {ListedError::kNotReadable, EntryStep::kRead, false, 10, 0, 0, Verdict::kListedError},
+      {ListedError::kNoMemory, EntryStep::kEncoded, true, 2 * gib - 1, 0, 0, Verdict::kListedError},
+      {ListedError::kNone, EntryStep::kRead, false, 10, 2 * gib - 12, 0,
+       Verdict::kContainerTooLarge},
+      {ListedError::kNone, EntryStep::kRead, false, 10, 10, 0, Verdict::kStage},
+      {ListedError::kNone, EntryStep::kEncoded, true, 2 * gib - 1, 100, 0, Verdict::kStage},
+      {ListedError::kNone, EntryStep::kEncoded, true, 10, 100, gib - 12,
+       Verdict::kContainerTooLarge},
+      {ListedError::kNone, EntryStep::kEncoded, true, 10, 2 * gib - 12, 0,
+       Verdict::kContainerTooLarge},
+  };
+  for (const auto& c : cases) {
+    corvane::PreparedEntry entry;
+    entry.error = c.error;
+    entry.step = c.step;
+    entry.compressed = c.compressed;
+    entry.reported_length = c.reported;
+    entry.length = static_cast<size_t>(c.length);
+    EXPECT_EQ(corvane::judge_entry(entry, c.staged, 0), c.verdict)
+        << c.reported << " " << c.length << " " << c.staged;
   }
 }
 

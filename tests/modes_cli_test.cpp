@@ -192,6 +192,7 @@ TEST(ModesCliTest, CorvaneListsTestsAndUnpacks) {
       line("%5d %11u  %-10s %13u\n", 2, 10u, "stored", 15u) +
       line("%5d %11u  %-10s %13u\n", 3, 25u, "stored", 9u) + "4 entries, 4 problems\n";
   const std::string bad_offset = container({13}, "12345");
+  const std::string usage = "Usage: corvane <file list> <SOL, SAV, PKK or MPK file to create>\n";
   std::string eleven = container({52, 52, 52, 52, 52, 52, 52, 52, 52, 52, 52, 52}, "");
   std::string names, list;
   std::map<std::string, std::string> unpacked_eleven;
@@ -230,7 +231,10 @@ TEST(ModesCliTest, CorvaneListsTestsAndUnpacks) {
        "Unpacked 3 of 3 entries into out\n", 0,
        {{"0.bin", text}, {"1.bin", "stored"}, {"2.bin", ""}, {"list.txt", "c 0.bin\nu 1.bin\nu 2.bin\n"}}},
       {"version", {}, {"--version"}, "corvane " PROJECT_VERSION "\n", 0},
-      {"unknown option", {}, {"-z", "list", "c.sol"}, "Usage: corvane <file list> <SOL, SAV, PKK or MPK file to create>\n", 0},
+      {"unknown option", {}, {"-z", "list", "c.sol"}, usage, 0},
+      {"a thread count that is no number", {}, {"-j", "2x", "list", "c.sol"}, usage, 0},
+      {"a thread count of 0", {}, {"-j0", "list", "c.sol"}, usage, 0},
+      {"no thread count", {}, {"-j"}, usage, 0},
   });
   // clang-format on
 }
