@@ -5,7 +5,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := round_trip decode archive container list
 FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h')
 
-.PHONY: all build programs demo test ci-build asan tsan fuzz bench example-archive format format-check \
+.PHONY: all build programs demo test ci-build asan tsan fuzz mutate size-check bench example-archive format format-check \
 	man-check install-check clean
 
 all: build
@@ -63,6 +63,20 @@ format:
 format-check:
 	clang-format --dry-run -Werror $(FORMAT_FILES)
 
+# Plants faults in the program code one at a time and reports what no test notices (needs
+# python3; takes one to two hours on two cores). Scratch folders of killed tests go to
+# build-mutate/tmp.
+mutate:
+	cmake --preset release -B build-mutate -DCORVANE_BUILD_BENCH=OFF
+	cmake --build build-mutate -j$(JOBS)
+	mkdir -p build-mutate/tmp
+	TMPDIR=$(CURDIR)/build-mutate/tmp ../shared/tools/mutate --build build-mutate \
+	  --src common lzw corvane pellux --sample 300 --seed 1 --log build-mutate/mutants.jsonl
+
+# The size of the tests against the program code.
+size-check:
+	bash tests/size_check.sh
+
 # Both manual pages clean under mandoc's checks.
 man-check:
 	mandoc -T lint -W warning man/corvane.1 man/pellux.1
@@ -77,4 +91,4 @@ install-check: build
 	test -f build/install-root/usr/local/share/man/man1/pellux.1
 
 clean:
-	rm -rf build build-programs build-dev build-asan build-tsan build-fuzz build-ci
+	rm -rf build build-programs build-dev build-asan build-tsan build-fuzz build-ci build-mutate
