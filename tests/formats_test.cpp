@@ -1,5 +1,5 @@
-// The format parts' decisions that need no process: lookup by base name, where entries fit in
-// a container, and its checksum word.
+// The format parts' decisions that need no process: lookup by base name, whether an entry is
+// staged, and a container's checksum word.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -47,24 +47,6 @@ TEST(FormatsTest, FindsTheFirstMatchIgnoringDirectoriesAndAsciiCase) {
   }
 }
 
-// An entry must start below 1 GiB and end below 2 GiB, counting the data area's offset with
-// this entry as the last one.
-TEST(FormatsTest, EntriesFitBelow1GiBAnd2GiB) {
-  const int64_t gib = int64_t{1} << 30;
-  const struct {
-    int64_t staged, count, bytes;
-    bool fits;
-  } cases[] = {
-      {gib - 13, 0, 0, true},         {gib - 12, 0, 0, false},  // starts at D + staged
-      {gib - 16, 1, 0, false},        {0, 0, 2 * gib - 13, true},      {0, 0, 2 * gib - 12, false},
-      {gib - 100, 0, gib + 80, true}, {gib - 100, 0, gib + 88, false},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(corvane::entry_fits(c.staged, c.count, c.bytes), c.fits)
-        << c.staged << " " << c.count << " " << c.bytes;
-  }
-}
-
 // A prepared entry is judged in the order a build meets it: a file that cannot be opened,
 // then a start too late or a stored file too large by its reported size, then a failed read,
 // then what was really read or encoded.
@@ -73,25 +55,30 @@ TEST(FormatsTest, EntriesAreJudgedInTheOrderABuildMeetsThem) {
   using corvane::ListedError;
   using corvane::Verdict;
   const int64_t gib = int64_t{1} << 30;
+  // The data area starts at 8 + 4 (index + 1) as long as this entry is the last.
   const struct {
     ListedError error;
     EntryStep step;
     bool compressed;
-    int64_t reported, length, staged;
+    int64_t reported, length, staged, index;
     Verdict verdict;
   } cases[] = {
-      {ListedError::kCannotOpen, EntryStep::kOpened, false, 0, 0, gib, Verdict::kListedError},
-      {ListedError::kNotReadable, EntryStep::kRead, false, 2 * gib - 12, 0, 0,
+      {ListedError::kCannotOpen, EntryStep::kOpened, false, 0, 0, gib, 0, Verdict::kListedError},
+      {ListedError::kNotReadable, EntryStep::kRead, false, 2 * gib - 12, 0, 0, 0,
        Verdict::kContainerTooLarge},
-      {ListedError::kNotReadable, EntryStep::kRead, false, 10, 0, 0, Verdict::kListedError},
-      {ListedError::kNoMemory, EntryStep::kEncoded, true, 2 * gib - 1, 0, 0, Verdict::kListedError},
-      {ListedError::kNone, EntryStep::kRead, false, 10, 2 * gib - 12, 0,
+      {ListedError::kNotReadable, EntryStep::kRead, false, 10, 0, 0, 0, Verdict::kListedError},
+      {ListedError::kNoMemory, EntryStep::kEncoded, true, 2 * gib - 1, 0, 0, 0,
+       Verdict::kListedError},
+      {ListedError::kNone, EntryStep::kRead, false, 10, 2 * gib - 12, 0, 0,
        Verdict::kContainerTooLarge},
-      {ListedError::kNone, EntryStep::kRead, false, 10, 10, 0, Verdict::kStage},
-      {ListedError::kNone, EntryStep::kEncoded, true, 2 * gib - 1, 100, 0, Verdict::kStage},
-      {ListedError::kNone, EntryStep::kEncoded, true, 10, 100, gib - 12,
+      {ListedError::kNone, EntryStep::kRead, false, 10, 2 * gib - 13, 0, 0, Verdict::kStage},
+      {ListedError::kNone, EntryStep::kRead, false, 2 * gib - 13, 0, 0, 0, Verdict::kStage},
+      {ListedError::kNone, EntryStep::kEncoded, true, 2 * gib - 1, 100, 0, 0, Verdict::kStage},
+      {ListedError::kNone, EntryStep::kEncoded, true, 10, 100, gib - 13, 0, Verdict::kStage},
+      {ListedError::kNone, EntryStep::kEncoded, true, 10, 100, gib - 12, 0,
        Verdict::kContainerTooLarge},
-      {ListedError::kNone, EntryStep::kEncoded, true, 10, 2 * gib - 12, 0,
+      {ListedError::kNone, EntryStep::kEncoded, true, 10, 100, gib - 17, 1, Verdict::kStage},
+      {ListedError::kNone, EntryStep::kEncoded, true, 10, 100, gib - 16, 1,
        Verdict::kContainerTooLarge},
   };
   for (const auto& c : cases) {
@@ -101,7 +88,7 @@ TEST(FormatsTest, EntriesAreJudgedInTheOrderABuildMeetsThem) {
     entry.compressed = c.compressed;
     entry.reported_length = c.reported;
     entry.length = static_cast<size_t>(c.length);
-    EXPECT_EQ(corvane::judge_entry(entry, c.staged, 0), c.verdict)
+    EXPECT_EQ(corvane::judge_entry(entry, c.staged, c.index), c.verdict)
         << c.reported << " " << c.length << " " << c.staged;
   }
 }

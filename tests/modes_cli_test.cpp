@@ -97,6 +97,10 @@ TEST(ModesCliTest, PelluxListsTestsAndExtractsMany) {
                             "abc";
   const std::map<std::string, std::string> all = {
       {"README.TXT", text}, {"logo.bin", logo}, {"empty.dat", ""}};
+  const std::string usage =
+      "Usage: pellux <FST file> <file to extract> <file to create>\n\n"
+      "    The name of the file to extract should *not* contain path info.\n"
+      "    pellux will ignore any directory path given it.\n";
   const std::string extracted_all =
       "Extracted README.TXT\nExtracted logo.bin\nExtracted empty.dat\n";
   // clang-format off
@@ -137,8 +141,10 @@ TEST(ModesCliTest, PelluxListsTestsAndExtractsMany) {
       {"no folder", {{"a.fst", sound}}, {"-x", "a.fst", "no/out"}, "Can't create folder 'no/out'\n", 1},
       {"an archive named -l", {{"-l", sound}}, {"--", "-l", "logo.bin", "out/x"}, "Found logo.bin  [CSize:500, USize:500]\n\n", 0, {{"x", logo}}},
       {"version", {}, {"--version"}, "pellux " PROJECT_VERSION "\n", 0},
-      {"unknown option", {}, {"-z", "a.fst"}, "Usage: pellux <FST file> <file to extract> <file to create>\n\n"
-       "    The name of the file to extract should *not* contain path info.\n    pellux will ignore any directory path given it.\n", 0},
+      {"unknown option", {}, {"-z", "a.fst"}, usage, 0},
+      {"no arguments", {}, {}, usage, 0},
+      {"two arguments", {}, {"a.fst", "x"}, usage, 0},
+      {"four arguments", {}, {"a.fst", "x", "out", "extra"}, usage, 0},
   });
   // clang-format on
 }
@@ -235,6 +241,9 @@ TEST(ModesCliTest, CorvaneListsTestsAndUnpacks) {
       {"a thread count that is no number", {}, {"-j", "2x", "list", "c.sol"}, usage, 0},
       {"a thread count of 0", {}, {"-j0", "list", "c.sol"}, usage, 0},
       {"no thread count", {}, {"-j"}, usage, 0},
+      {"no arguments", {}, {}, usage, 0},
+      {"one argument", {}, {"list"}, usage, 0},
+      {"three arguments", {}, {"list", "out.sol", "extra"}, usage, 0},
   });
   // clang-format on
 }
