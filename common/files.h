@@ -28,4 +28,9 @@ bool make_directory(const char* path);
 // emptied, and anything else there (a link, a folder) is refused. Empty pointer on failure.
 std::FILE* create_new_file(const char* path, bool overwrite);
 
+enum class NewFile { kWritten, kCannotCreate, kWriteFailed };
+
+// Writes `count` bytes at `bytes` to a new file at `path`, created as create_new_file does.
+NewFile write_new_file(const char* path, bool overwrite, const uint8_t* bytes, size_t count);
+
 }  // namespace common

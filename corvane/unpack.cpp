@@ -14,18 +14,18 @@ namespace {
 // Writes `count` bytes to a new file at `path`; false with the message printed when they could
 // not all be written.
 bool write_file(const std::string& path, bool overwrite, const uint8_t* bytes, size_t count) {
-  std::FILE* out = common::create_new_file(path.c_str(), overwrite);
-  if (out == nullptr) {
-    std::printf("Can't create %s: it exists, or is not a plain file (-f replaces a file)\n",
-                path.c_str());
-    return false;
+  switch (common::write_new_file(path.c_str(), overwrite, bytes, count)) {
+    case common::NewFile::kWritten:
+      return true;
+    case common::NewFile::kCannotCreate:
+      std::printf("Can't create %s: it exists, or is not a plain file (-f replaces a file)\n",
+                  path.c_str());
+      return false;
+    case common::NewFile::kWriteFailed:
+      std::printf("Error writing %s\n", path.c_str());
+      return false;
   }
-  const bool written = count == 0 || std::fwrite(bytes, 1, count, out) == count;
-  if (std::fclose(out) != 0 || !written) {
-    std::printf("Error writing %s\n", path.c_str());
-    return false;
-  }
-  return true;
+  return false;
 }
 
 }  // namespace

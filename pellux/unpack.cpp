@@ -19,18 +19,18 @@ namespace {
 // not all be written.
 bool write_entry(const std::string& path, const std::string& shown, bool overwrite,
                  const uint8_t* bytes, size_t count) {
-  std::FILE* out = common::create_new_file(path.c_str(), overwrite);
-  if (out == nullptr) {
-    std::printf("Can't create %s: it exists, or is not a plain file (-f replaces a file)\n",
-                shown.c_str());
-    return false;
+  switch (common::write_new_file(path.c_str(), overwrite, bytes, count)) {
+    case common::NewFile::kWritten:
+      return true;
+    case common::NewFile::kCannotCreate:
+      std::printf("Can't create %s: it exists, or is not a plain file (-f replaces a file)\n",
+                  shown.c_str());
+      return false;
+    case common::NewFile::kWriteFailed:
+      std::printf("Error writing %s\n", shown.c_str());
+      return false;
   }
-  const bool written = (count == 0 || std::fwrite(bytes, 1, count, out) == count);
-  if (std::fclose(out) != 0 || !written) {
-    std::printf("Error writing %s\n", shown.c_str());
-    return false;
-  }
-  return true;
+  return false;
 }
 
 }  // namespace
