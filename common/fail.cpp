@@ -12,8 +12,7 @@ void fail(int status, const char* format, ...) {
   va_start(args, format);
   std::vprintf(format, args);
   va_end(args);
-  std::fflush(stdout);
-  std::exit(status);
+  std::exit(status);  // which flushes standard output and every other open stream
 }
 
 }  // namespace common

@@ -3,8 +3,8 @@
 
 namespace common {
 
-// Prints the printf-style message to standard output, flushes it and ends the process with
-// `status`. Open streams are flushed and closed by the process exit.
+// Prints the printf-style message to standard output and ends the process with `status`.
+// Open streams are flushed and closed by the process exit.
 [[noreturn]] void fail(int status, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 }  // namespace common

@@ -38,8 +38,8 @@ bool make_directory(const char* path) {
 
 std::FILE* create_new_file(const char* path, bool overwrite) {
   // Non-blocking, so that a FIFO waiting there cannot hold the run up.
-  const int flags =
-      O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (overwrite ? 0 : O_EXCL);
+  int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  if (!overwrite) flags |= O_EXCL;
   const int fd = open(path, flags, 0666);
   if (fd < 0) return nullptr;
   struct stat info {};

@@ -77,13 +77,11 @@ void stage_entry(Build& build, const std::string& path, const PreparedEntry& ent
     discard_container(build);
     fail(1, "Error allocating memory for TOC list\n");
   }
-  if (entry.length > 0 &&
-      std::fwrite(entry.bytes.get(), 1, entry.length, build.staging.stream) != entry.length) {
+  if (std::fwrite(entry.bytes.get(), 1, entry.length, build.staging.stream) != entry.length) {
     discard_container(build);
     fail(1, "Error writing %s to tempfile.\n", path.c_str());
   }
-  if (entry.length > 0 &&
-      std::fwrite(entry.bytes.get(), 1, entry.length, build.container) != entry.length) {
+  if (std::fwrite(entry.bytes.get(), 1, entry.length, build.container) != entry.length) {
     discard_container(build);
     fail(1, "Error writing output file '%s'\n", build.container_path);
   }

@@ -197,7 +197,10 @@ TEST(ModesCliTest, CorvaneListsTestsAndUnpacks) {
       line("%5d %11u  %-10s %13u\n", 1, 26u, "stored", 0u) +
       line("%5d %11u  %-10s %13u\n", 2, 10u, "stored", 15u) +
       line("%5d %11u  %-10s %13u\n", 3, 25u, "stored", 9u) + "4 entries, 4 problems\n";
-  const std::string bad_offset = container({13}, "12345");
+  const std::string bad_offset = container({13}, "12345"),
+                    far_offset = container({0x100000C, 12}, "abcd");
+  const std::string long_stream =
+      container({20, 20 | c, 24 + size, 30 + size}, le32_bytes(2999) + stream + "stored");
   const std::string usage = "Usage: corvane <file list> <SOL, SAV, PKK or MPK file to create>\n";
   std::string eleven = container({52, 52, 52, 52, 52, 52, 52, 52, 52, 52, 52, 52}, "");
   std::string names, list;
@@ -214,12 +217,16 @@ TEST(ModesCliTest, CorvaneListsTestsAndUnpacks) {
       {"list problems", {{"c.sol", problems}}, {"-l", "c.sol"}, problem_lines, 1},
       {"list a data area offset that is no offset", {{"c.sol", bad_offset}}, {"-l", "c.sol"},
        "Data area offset 13 is not 8 + 4 n inside the file\n" + summary(bad_offset, 0, 13) + header + "0 entries, 1 problems\n", 1},
+      {"list a data area offset past the end", {{"c.sol", far_offset}}, {"-l", "c.sol"},
+       "Data area offset 16777228 is not 8 + 4 n inside the file\n" + summary(far_offset, 0, 16777228) + header + "0 entries, 1 problems\n", 1},
       {"list a short file", {{"c.sol", "abc"}}, {"-l", "c.sol"}, "The file is shorter than a container's two header words\n"
        "c.sol: 3 bytes, 0 entries, data area at offset 0, checksum word 0x00000000\n" + header + "0 entries, 1 problems\n", 1},
       {"list no file", {}, {"-l", "c.sol"}, "Can't open container 'c.sol'\n", 1},
       {"test", {{"c.sol", sound}}, {"-t", "c.sol"}, "3 entries tested, 0 damaged, 0 problems\n", 0},
       {"test a wrong length word", {{"c.sol", wrong_length}}, {"-t", "c.sol"},
        "Entry 0: decodes to 3000 bytes, not 3001\n3 entries tested, 1 damaged, 0 problems\n", 1},
+      {"test a stream that decodes to more", {{"c.sol", long_stream}}, {"-t", "c.sol"},
+       "Entry 0: decodes to more than 2999 bytes\n3 entries tested, 1 damaged, 0 problems\n", 1},
       {"test a stream without END", {{"c.sol", broken}}, {"-t", "c.sol"},
        "Entry 0: its stream stops before its END\n1 entries tested, 1 damaged, 0 problems\n", 1},
       {"unpack", {{"c.sol", sound}}, {"-x", "c.sol", "out"}, "Unpacked 3 of 3 entries into out\n", 0,
