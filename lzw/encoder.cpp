@@ -7,6 +7,7 @@
 #include "encoder.h"
 
 #include <algorithm>
+#include <bitset>
 #include <new>
 #include <random>
 
@@ -23,6 +24,20 @@ using common::kMaxCodeWidth;
 using common::kMinCodeWidth;
 
 constexpr uint32_t kSlotMask = kSlotCount - 1;
+constexpr uint32_t kCodeMask = kCodeLimit - 1;
+
+constexpr std::array<uint16_t, kCodeLimit> make_entries() {
+  std::array<uint16_t, kCodeLimit> entries{};
+  for (uint32_t code = 0; code < kCodeLimit; ++code) {
+    entries[code] = static_cast<uint16_t>(table_entry(code));
+  }
+  return entries;
+}
+constexpr std::array<uint16_t, kCodeLimit> kEntryOf = make_entries();
+
+constexpr uint32_t code_of(uint32_t entry) {
+  return entry & kCodeMask;
+}
 
 // Strings of two bytes, a root and one more byte, are found directly in the pair table: their
 // lookup needs nothing but input bytes, so it starts long before the string before it has
@@ -30,23 +45,23 @@ constexpr uint32_t kSlotMask = kSlotCount - 1;
 // stored) marks an empty slot, and with eight times as many slots as a segment has strings a
 // lookup almost always ends at its first slot.
 //
-// Each code's key is (prefix << 8 | byte) with bit 16 flipped: CLEAR is never a prefix, so no
-// key is 0. A code found in either table counts only once its key matches, which also retires
-// whatever an earlier segment or call left in the pair table: the keys are cleared with every
-// segment, the pair table never is.
+// Each code's key is (prefix << 8 | byte) with bit 16 flipped, where the prefix is a root or an
+// entry: CLEAR is never a prefix, so no key is 0. A code found in either table counts only once
+// its key matches, which also retires whatever an earlier segment or call left in the pair
+// table: the keys are cleared with every segment, the pair table never is.
 constexpr uint32_t kKeyFlip = kClearCode << 8;
 
 constexpr uint32_t key(uint32_t prefix, uint32_t c) {
   return ((prefix << 8) | c) ^ kKeyFlip;
 }
 
-// Tabulation hashing on the byte, identity on the prefix: a string's slot is its prefix
-// code XORed with a random value for its last byte. For one byte every prefix has its own
-// slot, and between bytes the random values scatter strings like a random hash. The prefix
-// reaches the next slot through a single XOR, which keeps the chain from one input byte to
-// the next short; a probe step that depends on the byte sends colliding strings different
-// ways. The values are drawn for every encoder, so that no input can be made to line up long
-// probe sequences; the stream does not depend on them.
+// Tabulation hashing on the byte: a string's slot is its prefix's entry XORed with a random
+// value for its last byte. The prefix reaches the next slot through a single XOR, which keeps
+// the chain from one input byte to the next short. The values are drawn for every encoder, so
+// that no input can be made to line up long probe sequences; the stream does not depend on
+// them. No two values point into one cache line: then two bytes' strings share a line only
+// where two different groups' tags differ just as the two values do, which for any two values
+// is at most 30 of a byte's 120 groups; the second string of a shared slot probes on.
 void draw_byte_keys(std::array<uint32_t, 256>& byte_keys) {
   uint64_t state = 0x2545F4914F6CDD1Dull;
   try {
@@ -55,17 +70,22 @@ void draw_byte_keys(std::array<uint32_t, 256>& byte_keys) {
   } catch (...) {
     // Without a random source the fixed values still encode exactly.
   }
+  std::bitset<(kSlotCount >> kLineBits)> lines_taken;
   for (uint32_t& value : byte_keys) {
-    state += 0x9E3779B97F4A7C15ull;  // splitmix64
-    uint64_t z = state;
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    value = static_cast<uint32_t>(z ^ (z >> 31)) & kSlotMask;
+    do {
+      state += 0x9E3779B97F4A7C15ull;  // splitmix64
+      uint64_t z = state;
+      z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+      z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+      value = static_cast<uint32_t>(z ^ (z >> 31)) & kSlotMask;
+    } while (lines_taken[value >> kLineBits]);
+    lines_taken[value >> kLineBits] = true;
   }
 }
 
+// Odd, so that probing visits every slot; longer than a line, and different for every byte.
 constexpr uint32_t probe_step(uint32_t c) {
-  return 2 * c + 1;
+  return ((2 * c + 1) << kLineBits) + 1;
 }
 
 // The pair table's index for the two bytes at p: both bytes as one little-endian half-word.
@@ -82,19 +102,19 @@ struct Tables {
 
   uint32_t slot_of(uint32_t prefix, uint32_t c) const { return prefix ^ byte_keys[c]; }
 
-  // The code of prefix + c among the longer strings, or 0 with `slot` at the empty slot where
-  // it belongs. Another string in the first slot is rare, so probing on is a branch the
-  // predictor gets right.
+  // The entry of prefix + c among the longer strings (`prefix` an entry too), or 0 with `slot`
+  // at the empty slot where it belongs. Another string in the first slot is rare, so probing on
+  // is a branch the predictor gets right.
   uint32_t find_child(uint32_t prefix, uint32_t c, uint32_t& slot) const {
     const uint32_t want = key(prefix, c);
     slot = slot_of(prefix, c);
     uint32_t child = slots[slot];
-    if (child != 0 && key_of[child] != want) [[unlikely]] {
+    if (child != 0 && key_of[code_of(child)] != want) [[unlikely]] {
       const uint32_t step = probe_step(c);
       do {
         slot = (slot + step) & kSlotMask;
         child = slots[slot];
-      } while (child != 0 && key_of[child] != want);
+      } while (child != 0 && key_of[code_of(child)] != want);
     }
     return child;
   }
@@ -198,10 +218,10 @@ size_t compress_buffer(Encoder& encoder, uint8_t* output, const uint8_t* input, 
         pack(packer, codes, n);
         n = 0;
       }
-      uint32_t prefix = *p;
+      uint32_t prefix = *p;  // a root, then an entry
       uint32_t slot = 0;
       bool in_pairs = true;  // the string to define has a root prefix
-      if (p < last && t.key_of[next_pair] == key(prefix, p[1])) {
+      if (p < last && t.key_of[code_of(next_pair)] == key(prefix, p[1])) {
         prefix = next_pair;
         p += 2;
         in_pairs = false;
@@ -232,7 +252,7 @@ size_t compress_buffer(Encoder& encoder, uint8_t* output, const uint8_t* input, 
       }
       // The longest string found ends here: write its code, and define it extended by the
       // next byte, in the empty slot the search ended at.
-      codes[n++] = static_cast<uint16_t>(prefix);
+      codes[n++] = static_cast<uint16_t>(code_of(prefix));
       if (p == end) break;
       if (next_code == kCodeLimit) [[unlikely]] {
         // The step that would define code 4096 ends the segment; its CLEAR starts a batch.
@@ -247,11 +267,11 @@ size_t compress_buffer(Encoder& encoder, uint8_t* output, const uint8_t* input, 
       const uint32_t c = *p;
       t.key_of[next_code] = key(prefix, c);
       if (in_pairs) {
-        t.pair_code[pair_index(p - 1)] = static_cast<uint16_t>(next_code);
+        t.pair_code[pair_index(p - 1)] = kEntryOf[next_code];
         // The new pair may be the very one the next round needs.
         next_pair = p < last ? pair_at(p) : 0;
       } else {
-        t.slots[slot] = static_cast<uint16_t>(next_code);
+        t.slots[slot] = kEntryOf[next_code];
       }
       ++next_code;
     }

@@ -11,21 +11,40 @@
 namespace lzw {
 
 // Two-byte strings are found in a table indexed by both bytes; longer strings live in a hash
-// table of codes with eight times as many slots as a segment has strings.
+// table of codes with eight times as many slots as a segment has strings. A slot number, read
+// from the top: 3 bits for one of eight parts of the table, 7 for one of the 128 cache lines in
+// a part, 5 for one of the 32 slots in a line.
 constexpr uint32_t kSlotBits = 15;
 constexpr uint32_t kSlotCount = 1u << kSlotBits;
+constexpr uint32_t kLineBits = 5;
 static_assert(kSlotCount >= 8 * (common::kCodeLimit - common::kFirstStringCode));
+
+// What both tables hold for a code: the code in the low 12 bits and, in the 3 bits above, a tag
+// shared by the 32 codes of its group (code >> 5), a fixed scramble of the group's number. A
+// string's slot is its prefix's entry XORed with a random value for its last byte, so the tag
+// puts each group of a byte's strings in its own part of the table: every byte's strings spread
+// over all eight parts whatever the random values, instead of crowding into the one part the
+// value alone picks (bare codes leave the top 3 bits to it).
+constexpr uint32_t table_entry(uint32_t code) {
+  uint32_t x = (code >> kLineBits) * 0x9E3779B1u;
+  x ^= x >> 15;
+  x *= 0x85EBCA77u;
+  return code | (x >> 29) << common::kMaxCodeWidth;
+}
+static_assert(table_entry(0) == 0, "an empty slot holds 0");
 // The parse gathers this many codes before they are packed into bits.
 constexpr size_t kBatchCodes = 2048;
 
 // The tables of one encoder. Allocate it once with new_encoder and reuse it for every call;
 // one encoder serves one thread at a time, and any number of them may run at once.
 struct Encoder {
-  std::array<uint16_t, 256 * 256> pair_code;        // the code of each two-byte string
-  std::array<uint16_t, kSlotCount> slots;           // the codes of longer strings, 0 for none
+  std::array<uint16_t, 256 * 256> pair_code;  // the entry of each two-byte string
+  // The entries of longer strings, 0 for none; aligned to the cache lines the slots are in.
+  alignas(64) std::array<uint16_t, kSlotCount> slots;
   std::array<uint32_t, common::kCodeLimit> key_of;  // the string each code stands for
-  std::array<uint32_t, 256> byte_keys;              // the hash's random value for each byte
-  std::array<uint16_t, kBatchCodes> batch;          // codes waiting to be packed
+  // The hash's random value for each byte; no two of them point into one cache line.
+  std::array<uint32_t, 256> byte_keys;
+  std::array<uint16_t, kBatchCodes> batch;  // codes waiting to be packed
 };
 
 // A new encoder, or an empty pointer when its memory cannot be had. Never throws.

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "lzw/decoder.h"
+#include "lzw/encoder.h"
 #include "stream_model.h"
 #include "support.h"
 
@@ -143,6 +144,28 @@ TEST(CodecTest, DecoderSaysWhyItStopped) {
       const Decoded decoded = decode(c.stream, c.capacity, way);
       EXPECT_EQ(decoded.bytes, c.bytes);
       EXPECT_EQ(decoded.stop, static_cast<int>(c.stop)) << c.bytes;
+    }
+  }
+}
+
+// Where the encoder's hash puts strings cannot depend on the random values drawn: two bytes'
+// strings share their first slots for at most a quarter of the prefixes whatever the two
+// values differ by (bare codes shared every one in a draw of eight), each byte's strings
+// spread over all eight parts of the table, and no two drawn values point into one line.
+TEST(CodecTest, EncoderHashSpreadsStringsWhateverTheDraw) {
+  std::vector<uint32_t> meets(lzw::kSlotCount), per_part(8);
+  for (uint32_t p = 258; p < 4096; ++p) {
+    ++per_part[lzw::table_entry(p) >> 12];
+    for (uint32_t q = 258; q < 4096; ++q) ++meets[lzw::table_entry(p) ^ lzw::table_entry(q)];
+  }
+  for (uint32_t d = 1u << lzw::kLineBits; d < lzw::kSlotCount; ++d) ASSERT_LE(meets[d], 960u) << d;
+  for (const uint32_t n : per_part) EXPECT_LE(n, 640u);
+  for (int draw = 0; draw < 20; ++draw) {
+    const std::unique_ptr<lzw::Encoder> encoder = lzw::new_encoder();
+    std::vector<bool> lines(lzw::kSlotCount >> lzw::kLineBits);
+    for (const uint32_t value : encoder->byte_keys) {
+      ASSERT_FALSE(lines[value >> lzw::kLineBits]) << "two bytes' values share a line";
+      lines[value >> lzw::kLineBits] = true;
     }
   }
 }
