@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "common/code_stream.h"
-#include "lzw/encoder.h"
 #include "inputs.h"
+#include "lzw/encoder.h"
 
 namespace {
 

@@ -4,16 +4,22 @@
 #include <system_error>
 
 namespace corvane {
+namespace {
+
+// An encoder, made when a `c` entry first needs one.
+lzw::Encoder* encoder_for(const ListEntry& entry, std::unique_ptr<lzw::Encoder>& encoder) {
+  if (entry.command != 'c') return nullptr;
+  if (!encoder) encoder = lzw::new_encoder();
+  return encoder.get();
+}
+
+}  // namespace
 
 EntryPipeline::EntryPipeline(std::vector<const ListEntry*> staged, unsigned threads)
-    : staged_(std::move(staged)),
-      encoders_(threads),
-      window_(2 * size_t{threads}),
-      ready_(window_) {
+    : staged_(std::move(staged)), window_(2 * size_t{threads}), ready_(window_) {
   try {
-    for (size_t w = 0; threads > 1 && w < threads; ++w) {
-      workers_.emplace_back(&EntryPipeline::work, this, w);
-    }
+    while (threads > 1 && workers_.size() < threads)
+      workers_.emplace_back(&EntryPipeline::work, this);
   } catch (const std::system_error&) {
     // Fewer workers than asked for (none: each entry is prepared when it is taken).
   }
@@ -23,12 +29,8 @@ EntryPipeline::~EntryPipeline() {
   stop();
 }
 
-lzw::Encoder* EntryPipeline::encoder(size_t worker) {
-  if (!encoders_[worker]) encoders_[worker] = lzw::new_encoder();
-  return encoders_[worker].get();
-}
-
-void EntryPipeline::work(size_t worker) {
+void EntryPipeline::work() {
+  std::unique_ptr<lzw::Encoder> own;
   for (;;) {
     size_t index = 0;
     {
@@ -40,7 +42,7 @@ void EntryPipeline::work(size_t worker) {
       index = claimed_++;
     }
     const ListEntry& entry = *staged_[index];
-    PreparedEntry prepared = prepare_entry(entry, entry.command == 'c' ? encoder(worker) : nullptr,
+    PreparedEntry prepared = prepare_entry(entry, encoder_for(entry, own),
                                            static_cast<int64_t>(index), staged_bytes_.load());
     {
       std::lock_guard lock(mutex_);
@@ -55,8 +57,8 @@ PreparedEntry EntryPipeline::take(int64_t staged_bytes) {
   if (workers_.empty()) {
     ++taken_;
     const ListEntry& entry = *staged_[index];
-    return prepare_entry(entry, entry.command == 'c' ? encoder(0) : nullptr,
-                         static_cast<int64_t>(index), staged_bytes);
+    return prepare_entry(entry, encoder_for(entry, encoder_), static_cast<int64_t>(index),
+                         staged_bytes);
   }
   staged_bytes_.store(staged_bytes);
   std::unique_lock lock(mutex_);

@@ -36,11 +36,10 @@ class EntryPipeline {
   void stop();
 
  private:
-  void work(size_t worker);
-  lzw::Encoder* encoder(size_t worker);
+  void work();
 
   std::vector<const ListEntry*> staged_;
-  std::vector<std::unique_ptr<lzw::Encoder>> encoders_;
+  std::unique_ptr<lzw::Encoder> encoder_;  // when the run prepares entries itself
   size_t window_;  // entries prepared ahead of the one being staged, at most
   std::mutex mutex_;
   std::condition_variable changed_;

@@ -2,7 +2,9 @@
 // the files left behind.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <fstream>
+
 #include <thread>
 
 #include "fst_writer.h"
@@ -135,6 +137,7 @@ struct FailureCase {
   std::string folder = "";
   std::pair<std::string, std::string> link = {};
   ToolOptions options = {};
+  std::string staging = "";  // "fifo", or "hard link" to outside.txt
 };
 
 void run_failure_cases(const std::vector<FailureCase>& cases) {
@@ -146,6 +149,9 @@ void run_failure_cases(const std::vector<FailureCase>& cases) {
     if (c.big_size > 0) make_sparse_file(dir / "big.bin", c.big_size);
     if (!c.folder.empty()) std::filesystem::create_directory(dir / c.folder);
     if (!c.link.first.empty()) std::filesystem::create_symlink(c.link.second, dir / c.link.first);
+    if (c.staging == "fifo") mkfifo((dir / kStaging).c_str(), 0666);
+    if (c.staging == "hard link")
+      std::filesystem::create_hard_link(dir / "outside.txt", dir / kStaging);
     auto expected = folder_listing(dir.path());
     // A sanitizer's runtime needs more address space than such a limit leaves.
     if (kSanitized && c.options.address_space_limit != 0) continue;
@@ -187,6 +193,8 @@ TEST(CorvaneCliTest, ReportsEveryFailureWithStatus1) {
       {"container folder missing", "c a.bin\n", {"list", "no/out.sol"}, "Can't open output file 'no/out.sol'\n", {}},
       {"staging file is a folder", "c a.bin\n", kArgs, "Can't open temporary data file.\n", {{"out.sol", 0}}, 0, kStaging},
       {"staging file is a planted link", "c a.bin\n", kArgs, "Can't open temporary data file.\n", {{"out.sol", 0}}, 0, "", {kStaging, "outside.txt"}},
+      {"staging file is a FIFO", "c a.bin\n", kArgs, "Can't open temporary data file.\n", {{"out.sol", 0}}, 0, "", {}, {}, "fifo"},
+      {"staging file is another file's second name", "c a.bin\n", kArgs, "Can't open temporary data file.\n", {{"out.sol", 0}}, 0, "", {}, {}, "hard link"},
       {"listed file missing", "u a.bin\nc missing.bin\n", kArgs, "Error -- can't open file missing.bin\n", {{"out.sol", 0}, {kStaging, 10}}},
       {"list holds only u", "u", kArgs, "Error -- can't open file \n", empty_outputs},
       {"listed file is a folder", "u sub\n", kArgs, "Error reading file sub\n", empty_outputs, 0, "sub"},

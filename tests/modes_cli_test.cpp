@@ -171,7 +171,8 @@ TEST(ModesCliTest, CorvaneListsTestsAndUnpacks) {
       container({20, 20 | c, 24 + size, 30 + size}, le32_bytes(3001) + stream + "stored");
   const std::string no_end = pack_codes({{256, 9}, {'a', 9}, {'b', 9}, {'c', 9}, {0, 12}});
   const std::string broken = container({12, 12 | c}, le32_bytes(3) + no_end);
-  const std::string problems = container({24, 24 | c, 26, 10, 0x80000000 | 25}, "0123456789", 1);
+  const std::string problems =
+      container({28, 28 | c, 30, 10, 0x80000000 | 29, 28}, "0123456789", 1);
   const std::string header = "Index      Offset  Kind              Length    Original\n";
   const std::string first_line =
       line("%5d %11u  %-10s %13u %11u\n", 0, 20u, "compressed", size + 4, 3000u);
@@ -191,12 +192,14 @@ TEST(ModesCliTest, CorvaneListsTestsAndUnpacks) {
       line("Checksum word 0x%08X does not match the bytes after it (their sum: 0x%08X)\n", sum + 1,
            sum) +
       "Entry 2: offset 10 lies outside the data area\nEntry 3: bit 31 of its offset word is set\n"
+      "Entry 4: offset 28 comes before the entry listed before it\n"
       "Entry 0: compressed, but too short for its length word\n" +
-      summary(problems, 4, 24) + header +
-      line("%5d %11u  %-10s %13u %11u\n", 0, 24u, "compressed", 2u, 0u) +
-      line("%5d %11u  %-10s %13u\n", 1, 26u, "stored", 0u) +
-      line("%5d %11u  %-10s %13u\n", 2, 10u, "stored", 15u) +
-      line("%5d %11u  %-10s %13u\n", 3, 25u, "stored", 9u) + "4 entries, 4 problems\n";
+      summary(problems, 5, 28) + header +
+      line("%5d %11u  %-10s %13u %11u\n", 0, 28u, "compressed", 2u, 0u) +
+      line("%5d %11u  %-10s %13u\n", 1, 30u, "stored", 0u) +
+      line("%5d %11u  %-10s %13u\n", 2, 10u, "stored", 19u) +
+      line("%5d %11u  %-10s %13u\n", 3, 29u, "stored", 0u) +
+      line("%5d %11u  %-10s %13u\n", 4, 28u, "stored", 10u) + "5 entries, 5 problems\n";
   const std::string bad_offset = container({13}, "12345"),
                     far_offset = container({0x100000C, 12}, "abcd");
   const std::string long_stream =
