@@ -1,4 +1,4 @@
-// File queries with 64-bit sizes and positions.
+// File queries and safe file creation on POSIX systems, with 64-bit sizes and positions.
 #include "files.h"
 
 #include <fcntl.h>
@@ -6,8 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <filesystem>
-#include <system_error>
 
 namespace common {
 
@@ -26,8 +24,10 @@ bool truncate_file(std::FILE* stream, int64_t length) {
 }
 
 bool same_file(const char* a, const char* b) {
-  std::error_code error;
-  return std::filesystem::equivalent(a, b, error) && !error;
+  struct stat first {};
+  struct stat second {};
+  return stat(a, &first) == 0 && stat(b, &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
 }
 
 bool make_directory(const char* path) {
@@ -44,7 +44,9 @@ std::FILE* create_new_file(const char* path, bool overwrite) {
   if (fd < 0) return nullptr;
   struct stat info {};
   std::FILE* file = nullptr;
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ftruncate(fd, 0) == 0) {
+  // A file with another name is refused too: emptying it would empty that other name's file.
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1 &&
+      ftruncate(fd, 0) == 0) {
     file = fdopen(fd, "wb");
   }
   if (file == nullptr) close(fd);

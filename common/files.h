@@ -1,4 +1,5 @@
-// File queries both programs need, with 64-bit sizes and positions on every platform.
+// File queries and safe file creation both programs need, with 64-bit sizes and positions on
+// every platform.
 #pragma once
 
 #include <cstdint>
@@ -20,12 +21,14 @@ bool truncate_file(std::FILE* stream, int64_t length);
 // that does not exist names no file, so the answer is then false.
 bool same_file(const char* a, const char* b);
 
-// Creates the folder at `path` (one level); true also when a folder is already there.
+// Creates the folder at `path` (one level); true also when a folder, or a link to one, is
+// already there.
 bool make_directory(const char* path);
 
-// Opens a new file at `path` for binary writing, never through a symbolic link: with
-// `overwrite` false nothing may exist at `path` yet; with it true an existing plain file is
-// emptied, and anything else there (a link, a folder) is refused. Empty pointer on failure.
+// Opens a new file at `path` for binary writing, never through a symbolic link or reparse point:
+// with `overwrite` false nothing may exist at `path` yet; with it true an existing plain file
+// with no other name is emptied, and anything else there (a link, a folder, a device, a file
+// with a second name) is refused. Empty pointer on failure.
 std::FILE* create_new_file(const char* path, bool overwrite);
 
 enum class NewFile { kWritten, kCannotCreate, kWriteFailed };

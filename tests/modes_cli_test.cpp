@@ -22,8 +22,9 @@ const std::string kCorvaneBanner =
     "-- corvane -- creates a SOL, SAV, PKK or MPK file from a file list --\n\n";
 
 // One row: the files to put in the scratch folder (a name ending in "->" makes a symbolic link
-// to the content), the command line, what it prints after the banner, its status, and what the
-// folder "out" holds afterwards (a link as "link", a folder as "folder").
+// to the content, one ending in "=>" a second name of the file the content names), the command
+// line, what it prints after the banner, its status, and what the folder "out" holds afterwards
+// (a link as "link", a folder as "folder").
 struct ModeCase {
   std::string what;
   std::map<std::string, std::string> setup;
@@ -40,6 +41,8 @@ void run_mode_cases(bool pellux, const std::vector<ModeCase>& cases) {
     for (const auto& [name, content] : c.setup) {
       if (name.size() > 2 && name.substr(name.size() - 2) == "->") {
         std::filesystem::create_symlink(content, dir / name.substr(0, name.size() - 2));
+      } else if (name.size() > 2 && name.substr(name.size() - 2) == "=>") {
+        std::filesystem::create_hard_link(dir / content, dir / name.substr(0, name.size() - 2));
       } else {
         write_file(dir / name, content);
       }
@@ -138,6 +141,9 @@ TEST(ModesCliTest, PelluxListsTestsAndExtractsMany) {
       {"a planted link", {{"a.fst", sound}, {"outside", "keep"}, {"out/logo.bin->", "../outside"}}, {"-x", "-f", "a.fst", "out"},
        "Extracted README.TXT\nCan't create logo.bin: it exists, or is not a plain file (-f replaces a file)\n"
        "Extracted empty.dat\n2 entries extracted, 1 not\n", 1, {{"README.TXT", text}, {"logo.bin", "link"}, {"empty.dat", ""}}},
+      {"a second name of the archive, -f", {{"a.fst", sound}, {"out/logo.bin=>", "a.fst"}}, {"-xf", "a.fst", "out"},
+       "Extracted README.TXT\nCan't create logo.bin: it exists, or is not a plain file (-f replaces a file)\n"
+       "Extracted empty.dat\n2 entries extracted, 1 not\n", 1, {{"README.TXT", text}, {"logo.bin", sound}, {"empty.dat", ""}}},
       {"no folder", {{"a.fst", sound}}, {"-x", "a.fst", "no/out"}, "Can't create folder 'no/out'\n", 1},
       {"an archive named -l", {{"-l", sound}}, {"--", "-l", "logo.bin", "out/x"}, "Found logo.bin  [CSize:500, USize:500]\n\n", 0, {{"x", logo}}},
       {"version", {}, {"--version"}, "pellux " PROJECT_VERSION "\n", 0},
