@@ -53,11 +53,4 @@ std::FILE* create_new_file(const char* path, bool overwrite) {
   return file;
 }
 
-NewFile write_new_file(const char* path, bool overwrite, const uint8_t* bytes, size_t count) {
-  std::FILE* out = create_new_file(path, overwrite);
-  if (out == nullptr) return NewFile::kCannotCreate;
-  const bool written = count == 0 || std::fwrite(bytes, 1, count, out) == count;
-  return std::fclose(out) == 0 && written ? NewFile::kWritten : NewFile::kWriteFailed;
-}
-
 }  // namespace common
