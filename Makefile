@@ -6,7 +6,7 @@ FUZZ_TARGETS := round_trip decode archive container list
 FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h')
 
 .PHONY: all build programs demo test ci-build asan tsan fuzz mutate size-check bench example-archive format format-check \
-	man-check install-check windows clean
+	man-check install-check windows windows-test clean
 
 all: build
 
@@ -63,6 +63,10 @@ windows:
 	cmake --preset windows
 	cmake --build build-windows -j$(JOBS) --target corvane pellux
 	sh windows/check_imports.sh build-windows/corvane.exe build-windows/pellux.exe
+
+# The command-line tests against the Windows executables, run under wine.
+windows-test: build windows
+	sh tests/windows_cli_tests.sh build build-windows
 
 format:
 	clang-format -i $(FORMAT_FILES)

@@ -32,10 +32,12 @@ struct ModeCase {
   std::string output;
   int status;
   std::map<std::string, std::string> out = {};
+  std::string windows = "";  // see row_holds
 };
 
 void run_mode_cases(bool pellux, const std::vector<ModeCase>& cases) {
   for (const ModeCase& c : cases) {
+    if (!row_holds(c.what, c.windows)) continue;
     ScratchDir dir;
     std::filesystem::create_directory(dir / "out");
     for (const auto& [name, content] : c.setup) {
@@ -140,7 +142,7 @@ TEST(ModesCliTest, PelluxListsTestsAndExtractsMany) {
       {"a file is there, -f", {{"a.fst", sound}, {"out/logo.bin", "old"}}, {"-xf", "a.fst", "out"}, extracted_all + "3 entries extracted, 0 not\n", 0, all},
       {"a planted link", {{"a.fst", sound}, {"outside", "keep"}, {"out/logo.bin->", "../outside"}}, {"-x", "-f", "a.fst", "out"},
        "Extracted README.TXT\nCan't create logo.bin: it exists, or is not a plain file (-f replaces a file)\n"
-       "Extracted empty.dat\n2 entries extracted, 1 not\n", 1, {{"README.TXT", text}, {"logo.bin", "link"}, {"empty.dat", ""}}},
+       "Extracted empty.dat\n2 entries extracted, 1 not\n", 1, {{"README.TXT", text}, {"logo.bin", "link"}, {"empty.dat", ""}}, kWineFollowsLinks},
       {"a second name of the archive, -f", {{"a.fst", sound}, {"out/logo.bin=>", "a.fst"}}, {"-xf", "a.fst", "out"},
        "Extracted README.TXT\nCan't create logo.bin: it exists, or is not a plain file (-f replaces a file)\n"
        "Extracted empty.dat\n2 entries extracted, 1 not\n", 1, {{"README.TXT", text}, {"logo.bin", sound}, {"empty.dat", ""}}},

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -24,6 +25,19 @@ namespace testing_support {
 std::string tool_path(const char* variable, const char* built) {
   const char* chosen = std::getenv(variable);
   return chosen != nullptr && *chosen != '\0' ? chosen : built;
+}
+
+bool tools_under_wine() {
+  const char* flag = std::getenv("TOOLS_UNDER_WINE");
+  return flag != nullptr && std::string(flag) == "1";
+}
+
+bool row_holds(const std::string& what, const std::string& windows) {
+  const bool skip = windows.starts_with("skip: "), only = windows.starts_with("only: ");
+  if (!windows.empty() && !skip && !only) throw std::invalid_argument("windows: " + windows);
+  if (skip && tools_under_wine())
+    std::printf("  row skipped under wine: %s (%s)\n", what.c_str(), windows.c_str() + 6);
+  return skip ? !tools_under_wine() : only ? tools_under_wine() : true;
 }
 
 ToolRun run_tool(const std::string& program, const std::vector<std::string>& args,

@@ -28,6 +28,22 @@ struct ToolOptions {
 // another build of it, say), or else `built`.
 std::string tool_path(const char* variable, const char* built);
 
+// True when the tools under test are Windows builds run through wine (TOOLS_UNDER_WINE=1).
+bool tools_under_wine();
+
+// Whether the table row `what` holds for the tools under test, by its `windows` field: "" holds
+// for every build; "skip: why" not for the Windows build under wine, which cannot show it;
+// "only: why" for that build alone, whose outcome rightly differs. Prints why a row is skipped
+// under wine.
+bool row_holds(const std::string& what, const std::string& windows);
+// Rows the Windows build under wine cannot show: wine 8 takes a Linux symbolic link for the file
+// it names (Windows' own links it would refuse), its fclose returns success when writing out
+// the last buffered bytes fails (fflush reports it), and it cannot start under a limit of the
+// address space below about 2 GiB.
+inline const std::string kWineFollowsLinks = "skip: wine sees a Linux link as the file it names";
+inline const std::string kWineLosesCloseError = "skip: wine's fclose hides a failed last write";
+inline const std::string kWineNeedsAddressSpace = "skip: wine needs about 2 GiB to start";
+
 // Runs `program` with `args` and waits for it.
 ToolRun run_tool(const std::string& program, const std::vector<std::string>& args,
                  const ToolOptions& options = {});
