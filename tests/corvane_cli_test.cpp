@@ -207,6 +207,8 @@ TEST(CorvaneCliTest, ReportsEveryFailureWithStatus1) {
       {"listed file is a folder, Windows", "u sub\n", kArgs, "Error -- can't open file sub\n", empty_outputs, 0, "sub", {}, {}, "", "only: fopen refuses a folder"},
       {"listed file is a device", "c /dev/zero\n", kArgs, "Error reading file /dev/zero\n", empty_outputs},
       {"listed file of 2 GiB", "c big.bin\n", kArgs, "Error -- big.bin is too large (2 GiB or more)\n", empty_outputs, two_gib},
+      // A 32-bit size would read as 100 bytes. Names in UTF-8 on the command line and in the list.
+      {"listed file of 4 GiB + 100 bytes", "c été.bin\n", {"list", "ünï.sol"}, "Error -- été.bin is too large (2 GiB or more)\n", {{"ünï.sol", 0}, {kStaging, 0}}, 2 * two_gib + 100, "", {"été.bin", "big.bin"}},
       {"container would reach 2 GiB", "u big.bin\n", kArgs, kTooLarge, empty_outputs, two_gib - 12},
       {"staging write fails", "u big.bin\n", {"list", "/dev/null"}, "Error writing big.bin to tempfile.\n", {{kStaging, 50000}}, 100000, "", {}, small_files},
       {"staging close fails", "c a.bin\nu big.bin\n", {"list", "/dev/null"}, "Error writing temporary data file\n", {{kStaging, 50000}}, 49990, "", {}, small_files, "", kWineLosesCloseError},

@@ -171,6 +171,8 @@ TEST(PelluxCliTest, ReportsEveryOutcome) {
        found_x(100000, 100000) + "Error writing to output file\n", 1, std::string(50000, 'w'), "out", small_files},
       // Closing the output fails silently; the status says so.
       {"output close fails", ok, "x.bin", found_x(3, 3), 255, "", "/dev/full", {}, "a.fst", 0, kWineLosesCloseError},
+      // A 32-bit length would read as 100 bytes, too short for the table.
+      {"archive over 4 GiB", ok, "x.bin", found_x(3, 3), 0, "abc", "out", {}, "a.fst", (uint64_t{1} << 32) + 100},
       {"empty entry past the end", one_record(data + 1000, 0, 0, ""), "x.bin", found_x(0, 0), 0},
       // With standard output closed the messages go nowhere; they must not go into the output.
       {"standard output closed", ok, "x.bin", "", 0, "abc", "out", closed},
