@@ -165,7 +165,8 @@ int build(const char* list_path, const char* container_path, unsigned threads) {
   stage_list(build, entries, threads);
 
   // Closing writes out what the staging stream still buffers; a failure there loses data.
-  if (std::fclose(build.staging.stream) != 0) {
+  // Flushed first: some C runtimes' fclose does not report a failure of its own last write.
+  if (std::fflush(build.staging.stream) != 0 || std::fclose(build.staging.stream) != 0) {
     discard_container(build);
     fail(1, "Error writing temporary data file\n");
   }

@@ -95,7 +95,8 @@ int extract_one(const char* archive_path, const char* requested, const char* out
   std::fclose(archive);
   // The exit status is the result of closing the output: -1 (255 to the shell) when the bytes
   // still buffered could not be written.
-  return std::fclose(output) == 0 ? 0 : -1;
+  // Flushed first: some C runtimes' fclose does not report a failure of its own last write.
+  return std::fflush(output) == 0 && std::fclose(output) == 0 ? 0 : -1;
 }
 
 }  // namespace pellux

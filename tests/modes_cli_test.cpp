@@ -3,7 +3,10 @@
 // output folder.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <cstdarg>
+
+#include <cctype>
 #include <cstdio>
 
 #include "fst_writer.h"
@@ -45,6 +48,8 @@ void run_mode_cases(bool pellux, const std::vector<ModeCase>& cases) {
         std::filesystem::create_symlink(content, dir / name.substr(0, name.size() - 2));
       } else if (name.size() > 2 && name.substr(name.size() - 2) == "=>") {
         std::filesystem::create_hard_link(dir / content, dir / name.substr(0, name.size() - 2));
+      } else if (name.back() == '|') {
+        mkfifo((dir / name.substr(0, name.size() - 1)).c_str(), 0666);
       } else {
         write_file(dir / name, content);
       }
@@ -59,9 +64,16 @@ void run_mode_cases(bool pellux, const std::vector<ModeCase>& cases) {
     for (const auto& entry : std::filesystem::directory_iterator(dir / "out")) {
       out[entry.path().filename().string()] = entry.is_symlink()     ? "link"
                                               : entry.is_directory() ? "folder"
+                                              : entry.is_fifo()      ? "fifo"
                                                                      : read_file(entry.path());
     }
     EXPECT_EQ(out, c.out) << c.what;
+    // Nothing outside the folder is changed: the inputs, and what a link points to.
+    for (const auto& [name, content] : c.setup) {
+      if (name.rfind("out/", 0) != 0 && std::isalnum(static_cast<unsigned char>(name.back()))) {
+        EXPECT_EQ(read_file(dir / name), content) << c.what << ": " << name;
+      }
+    }
   }
 }
 
@@ -147,6 +159,10 @@ TEST(ModesCliTest, PelluxListsTestsAndExtractsMany) {
        "Extracted README.TXT\nCan't create logo.bin: it exists, or is not a plain file (-f replaces a file)\n"
        "Extracted empty.dat\n2 entries extracted, 1 not\n", 1, {{"README.TXT", text}, {"logo.bin", sound}, {"empty.dat", ""}}},
       {"no folder", {{"a.fst", sound}}, {"-x", "a.fst", "no/out"}, "Can't create folder 'no/out'\n", 1},
+      {"a file where the folder goes", {{"a.fst", sound}, {"file", "x"}}, {"-x", "a.fst", "file"}, "Can't create folder 'file'\n", 1},
+      {"a FIFO where an entry goes, -f", {{"a.fst", sound}, {"out/logo.bin|", ""}}, {"-xf", "a.fst", "out"},
+       "Extracted README.TXT\nCan't create logo.bin: it exists, or is not a plain file (-f replaces a file)\n"
+       "Extracted empty.dat\n2 entries extracted, 1 not\n", 1, {{"README.TXT", text}, {"logo.bin", "fifo"}, {"empty.dat", ""}}},
       {"an archive named -l", {{"-l", sound}}, {"--", "-l", "logo.bin", "out/x"}, "Found logo.bin  [CSize:500, USize:500]\n\n", 0, {{"x", logo}}},
       {"version", {}, {"--version"}, "pellux " PROJECT_VERSION "\n", 0},
       {"unknown option", {}, {"-z", "a.fst"}, usage, 0},

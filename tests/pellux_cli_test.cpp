@@ -170,7 +170,7 @@ TEST(PelluxCliTest, ReportsEveryOutcome) {
       {"output reaches the file size limit", one_record(data, 100000, 100000, std::string(100000, 'w')), "x.bin",
        found_x(100000, 100000) + "Error writing to output file\n", 1, std::string(50000, 'w'), "out", small_files},
       // Closing the output fails silently; the status says so.
-      {"output close fails", ok, "x.bin", found_x(3, 3), 255, "", "/dev/full", {}, "a.fst", 0, kWineLosesCloseError},
+      {"output close fails", ok, "x.bin", found_x(3, 3), 255, "", "/dev/full"},
       // A 32-bit length would read as 100 bytes, too short for the table.
       {"archive over 4 GiB", ok, "x.bin", found_x(3, 3), 0, "abc", "out", {}, "a.fst", (uint64_t{1} << 32) + 100},
       {"empty entry past the end", one_record(data + 1000, 0, 0, ""), "x.bin", found_x(0, 0), 0},

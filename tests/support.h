@@ -41,7 +41,6 @@ bool row_holds(const std::string& what, const std::string& windows);
 // the last buffered bytes fails (fflush reports it), and it cannot start under a limit of the
 // address space below about 2 GiB.
 inline const std::string kWineFollowsLinks = "skip: wine sees a Linux link as the file it names";
-inline const std::string kWineLosesCloseError = "skip: wine's fclose hides a failed last write";
 inline const std::string kWineNeedsAddressSpace = "skip: wine needs about 2 GiB to start";
 
 // Runs `program` with `args` and waits for it.
