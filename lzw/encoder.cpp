@@ -228,19 +228,16 @@ size_t compress_buffer(Encoder& encoder, uint8_t* output, const uint8_t* input, 
         // Longer strings: one hash lookup per byte. Alongside, the pair at the current byte
         // is read for the round that starts there if this lookup fails, so that a string's
         // end does not wait for it.
-        bool found = true;
         while (p < last) {
           const uint32_t c = *p;
           next_pair = pair_at(p);
           const uint32_t child = t.find_child(prefix, c, slot);
-          if (child == 0) {
-            found = false;
-            break;
-          }
+          if (child == 0) break;
           prefix = child;
           ++p;
         }
-        if (found && p == last) {  // the last byte of the input
+        // At the last byte of the input only when every byte before it was found.
+        if (p == last) {
           const uint32_t child = t.find_child(prefix, *p, slot);
           if (child != 0) {
             prefix = child;

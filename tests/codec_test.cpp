@@ -135,6 +135,9 @@ TEST(CodecTest, DecoderSaysWhyItStopped) {
       {abc.substr(0, 2), 3, "", DecodeStop::kStreamEnded},    // cut right after CLEAR
       {abc, 2, "ab", DecodeStop::kCapacity},
       {abc, 0, "", DecodeStop::kCapacity},
+      // A literal above the byte range, then a string built on it: its prefix was never
+      // defined, and an entry never defined is an empty string of byte 0.
+      {pack_codes({{256, 9}, {300, 9}, {258, 9}, {257, 9}}), 10, ",\0\0,"s, DecodeStop::kEnd},
       // 300 defines itself from 'a' twice over and becomes its own prefix.
       {pack_codes({{256, 9}, {'a', 9}, {300, 9}, {300, 9}, {'b', 9}, {257, 9}, {0, 16}}), 100,
        "aaa", DecodeStop::kPrefixLoop},

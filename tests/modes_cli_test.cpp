@@ -36,6 +36,7 @@ struct ModeCase {
   int status;
   std::map<std::string, std::string> out = {};
   std::string windows = "";  // see row_holds
+  uint64_t file_size_limit = 0;
 };
 
 void run_mode_cases(bool pellux, const std::vector<ModeCase>& cases) {
@@ -56,6 +57,7 @@ void run_mode_cases(bool pellux, const std::vector<ModeCase>& cases) {
     }
     ToolOptions options;
     options.cwd = dir.path();
+    options.file_size_limit = c.file_size_limit;
     const ToolRun run = pellux ? run_tool(tool_path("PELLUX_TOOL", PELLUX_PATH), c.args, options)
                                : run_tool(tool_path("CORVANE_TOOL", CORVANE_PATH), c.args, options);
     EXPECT_EQ(run.output, (pellux ? kPelluxBanner : kCorvaneBanner) + c.output) << c.what;
@@ -159,6 +161,9 @@ TEST(ModesCliTest, PelluxListsTestsAndExtractsMany) {
        "Extracted README.TXT\nCan't create logo.bin: it exists, or is not a plain file (-f replaces a file)\n"
        "Extracted empty.dat\n2 entries extracted, 1 not\n", 1, {{"README.TXT", text}, {"logo.bin", sound}, {"empty.dat", ""}}},
       {"no folder", {{"a.fst", sound}}, {"-x", "a.fst", "no/out"}, "Can't create folder 'no/out'\n", 1},
+      {"a write past the file-size limit", {{"a.fst", sound}}, {"-x", "a.fst", "out"},
+       "Error writing README.TXT\nExtracted logo.bin\nExtracted empty.dat\n2 entries extracted, 1 not\n", 1,
+       {{"README.TXT", text.substr(0, 1000)}, {"logo.bin", logo}, {"empty.dat", ""}}, "", 1000},
       {"a file where the folder goes", {{"a.fst", sound}, {"file", "x"}}, {"-x", "a.fst", "file"}, "Can't create folder 'file'\n", 1},
       {"a FIFO where an entry goes, -f", {{"a.fst", sound}, {"out/logo.bin|", ""}}, {"-xf", "a.fst", "out"},
        "Extracted README.TXT\nCan't create logo.bin: it exists, or is not a plain file (-f replaces a file)\n"
@@ -264,6 +269,9 @@ TEST(ModesCliTest, CorvaneListsTestsAndUnpacks) {
       {"unpack a wrong length word", {{"c.sol", wrong_length}}, {"-x", "c.sol", "out"},
        "Entry 0: its stream does not decode to its 3001 bytes\nUnpacked 2 of 3 entries into out\n", 1,
        {{"1.bin", "stored"}, {"2.bin", ""}, {"list.txt", "c 0.bin\nu 1.bin\nu 2.bin\n"}}},
+      {"unpack past the file-size limit", {{"c.sol", sound}}, {"-x", "c.sol", "out"},
+       "Error writing out/0.bin\nUnpacked 2 of 3 entries into out\n", 1,
+       {{"0.bin", text.substr(0, 1000)}, {"1.bin", "stored"}, {"2.bin", ""}, {"list.txt", "c 0.bin\nu 1.bin\nu 2.bin\n"}}, "", 1000},
       {"unpack where a file is", {{"c.sol", sound}, {"out/list.txt", "old"}}, {"-x", "c.sol", "out"},
        "Can't create out/list.txt: it exists, or is not a plain file (-f replaces a file)\nUnpacked 3 of 3 entries into out\n", 1,
        {{"0.bin", text}, {"1.bin", "stored"}, {"2.bin", ""}, {"list.txt", "old"}}},
