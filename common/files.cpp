@@ -30,6 +30,10 @@ bool same_file(const char* a, const char* b) {
          first.st_ino == second.st_ino;
 }
 
+bool platform_reserves(std::string_view /*name*/) {
+  return false;
+}
+
 bool make_directory(const char* path) {
   struct stat info {};
   return mkdir(path, 0777) == 0 ||

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
 
 namespace common {
 
@@ -30,6 +31,12 @@ bool make_directory(const char* path);
 // with no other name is emptied, and anything else there (a link, a folder, a device, a file
 // with a second name) is refused. Empty pointer on failure.
 std::FILE* create_new_file(const char* path, bool overwrite);
+
+// True when the platform will not take `name` as a file's name in a folder, or takes it as
+// something else: never on POSIX systems; on Windows a name holding one of : * ? " < > |,
+// ending in a dot or a space, or naming a device (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to
+// LPT9, whatever extension follows).
+bool platform_reserves(std::string_view name);
 
 enum class NewFile { kWritten, kCannotCreate, kWriteFailed };
 

@@ -1,6 +1,7 @@
 // Patterns and safe file names.
 #include "names.h"
 
+#include "common/files.h"
 #include "lookup.h"
 
 namespace pellux {
@@ -32,26 +33,8 @@ bool is_safe_file_name(std::string_view name) {
   for (const char ch : name) {
     const auto byte = static_cast<unsigned char>(ch);
     if (byte < 0x20 || byte == 0x7F || ch == '/' || ch == '\\') return false;
-#ifdef _WIN32
-    if (ch == ':' || ch == '*' || ch == '?' || ch == '"' || ch == '<' || ch == '>' || ch == '|') {
-      return false;
-    }
-#endif
   }
-#ifdef _WIN32
-  // Windows drops a trailing dot or space, and gives devices the names below whatever follows.
-  if (name.back() == '.' || name.back() == ' ') return false;
-  const std::string_view stem = name.substr(0, name.find('.'));
-  for (const std::string_view device : {"CON", "PRN", "AUX", "NUL"}) {
-    if (equal_folded(stem, device)) return false;
-  }
-  if (stem.size() == 4 &&
-      (equal_folded(stem.substr(0, 3), "COM") || equal_folded(stem.substr(0, 3), "LPT")) &&
-      stem[3] >= '1' && stem[3] <= '9') {
-    return false;
-  }
-#endif
-  return true;
+  return !common::platform_reserves(name);
 }
 
 }  // namespace pellux

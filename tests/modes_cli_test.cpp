@@ -114,6 +114,8 @@ TEST(ModesCliTest, PelluxListsTestsAndExtractsMany) {
                                           {at + 2 * 262, 3, 3, "C:"},
                                           {at + 2 * 262, 3, 3, "bad\x01name"}}) +
                             "abc";
+  const std::string reserved =
+      fst_table(2, {{at - 262, 3, 3, "con.txt"}, {at - 262, 3, 3, "x/a:b"}}) + "abc";
   const std::map<std::string, std::string> all = {
       {"README.TXT", text}, {"logo.bin", logo}, {"empty.dat", ""}};
   const std::string usage =
@@ -150,6 +152,10 @@ TEST(ModesCliTest, PelluxListsTestsAndExtractsMany) {
        "Extracted a.txt\nSkipped entry 1: A.TXT was already taken by an earlier entry\n"
        "Refused entry 2: '..' cannot be a file name in the folder\nRefused entry 3: '' cannot be a file name in the folder\n"
        "Refused entry 4: 'bad\\x01name' cannot be a file name in the folder\n1 entries extracted, 4 not\n", 1, {{"a.txt", "abc"}}},
+      {"names Windows reserves", {{"a.fst", reserved}}, {"-x", "a.fst", "out"}, "Extracted con.txt\nExtracted a:b\n2 entries extracted, 0 not\n", 0,
+       {{"con.txt", "abc"}, {"a:b", "abc"}}, "skip: Windows reserves these names; next row"},
+      {"names Windows reserves, on Windows", {{"a.fst", reserved}}, {"-x", "a.fst", "out"}, "Refused entry 0: 'con.txt' cannot be a file name in the folder\n"
+       "Refused entry 1: 'a:b' cannot be a file name in the folder\n0 entries extracted, 2 not\n", 1, {}, "only: Windows reserves these names"},
       {"a file is there", {{"a.fst", sound}, {"out/logo.bin", "old"}}, {"-x", "a.fst", "out"},
        "Extracted README.TXT\nCan't create logo.bin: it exists, or is not a plain file (-f replaces a file)\n"
        "Extracted empty.dat\n2 entries extracted, 1 not\n", 1, {{"README.TXT", text}, {"logo.bin", "old"}, {"empty.dat", ""}}},

@@ -1,5 +1,5 @@
 // Process set-up on Windows.
-#include "process.h"
+#include "common/process.h"
 
 #include <fcntl.h>
 #include <io.h>

@@ -1,5 +1,5 @@
 // Opening the staging file safely on Windows.
-#include "staging_file.h"
+#include "corvane/staging_file.h"
 
 #include <fcntl.h>
 #include <io.h>

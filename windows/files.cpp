@@ -1,7 +1,7 @@
 // File queries and safe file creation on Windows, with 64-bit sizes and positions. Paths are
 // UTF-8: the programs' manifest makes it the process code page, which the "A" calls and the C
 // runtime's fopen use.
-#include "files.h"
+#include "common/files.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -37,6 +37,18 @@ bool is_plain_file(HANDLE file) {
          info.nNumberOfLinks == 1;
 }
 
+// ASCII letters only, whatever the locale.
+bool same_folded(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const auto fold = [](char ch) {
+      return ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 32) : ch;
+    };
+    if (fold(a[i]) != fold(b[i])) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int64_t regular_file_size(std::FILE* stream) {
@@ -68,6 +80,19 @@ bool same_file(const char* a, const char* b) {
          first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
          first.nFileIndexHigh == second.nFileIndexHigh &&
          first.nFileIndexLow == second.nFileIndexLow;
+}
+
+bool platform_reserves(std::string_view name) {
+  if (name.find_first_of(":*?\"<>|") != std::string_view::npos) return true;
+  // Windows drops a trailing dot or space, and gives devices the names below whatever follows.
+  if (!name.empty() && (name.back() == '.' || name.back() == ' ')) return true;
+  const std::string_view stem = name.substr(0, name.find('.'));
+  for (const std::string_view device : {"CON", "PRN", "AUX", "NUL"}) {
+    if (same_folded(stem, device)) return true;
+  }
+  return stem.size() == 4 &&
+         (same_folded(stem.substr(0, 3), "COM") || same_folded(stem.substr(0, 3), "LPT")) &&
+         stem[3] >= '1' && stem[3] <= '9';
 }
 
 bool make_directory(const char* path) {
