@@ -29,43 +29,6 @@ std::string found(const std::string& name, int64_t stored, int64_t uncompressed)
          ", USize:" + std::to_string(uncompressed) + "]\n\n";
 }
 
-// Files encoded by the project's encoder, put into an archive and extracted byte-identical,
-// from a file and through a pipe.
-TEST(PelluxCliTest, ExtractsEveryKindOfEntryByBaseName) {
-  const std::vector<FstEntry> entries = {
-      {"data\\Sounds\\BOOM.WAV", random_bytes(40000, 1), true},
-      {"docs.old/readme", "stored text\r\n", false},
-      {"C:empty.bin", "", false},
-      {"nothing.z", "", true},
-      {"maps/run.bin", std::string(1000000, '\x07'), true},
-      {"bin/tool", random_bytes(3000, 2) + std::string(5000, '\0') + random_bytes(3000, 3), true},
-  };
-  ScratchDir dir;
-  const std::string archive = make_fst(entries);
-  write_file(dir / "a.fst", archive);
-  const std::pair<std::string, size_t> requests[] = {
-      {"boom.wav", 0},  {"x:\\other\\dir/Boom.Wav", 0},
-      {"README", 1},    {"empty.bin", 2},
-      {"NOTHING.Z", 3}, {"run.bin", 4},
-      {"c:/TOOL", 5},
-  };
-  for (const auto& [request, index] : requests) {
-    const FstEntry& entry = entries[index];
-    const std::string stored = entry.compressed ? encode_stream(entry.data) : entry.data;
-    for (const bool piped : {false, true}) {
-      if (piped && !row_holds(request + ", piped", kNoStdinPath)) continue;
-      ToolOptions options;
-      if (piped) options.input = archive;
-      const ToolRun run = pellux(dir, {piped ? "/dev/stdin" : "a.fst", request, "out"}, options);
-      EXPECT_EQ(run.output, kBanner + found(entry.name, static_cast<int64_t>(stored.size()),
-                                            static_cast<int64_t>(entry.data.size())))
-          << request;
-      EXPECT_EQ(run.status, 0) << request;
-      EXPECT_EQ(read_file(dir / "out"), entry.data) << request << (piped ? " piped" : "");
-    }
-  }
-}
-
 // One row per outcome that can be provoked from outside: the archive, the request, what is
 // printed after the banner, the status, and what the output file holds afterwards (absent:
 // "(missing)").
@@ -111,7 +74,7 @@ std::string one_record(int32_t offset, int32_t stored, int32_t uncompressed,
   return fst_table(1, {{offset, stored, uncompressed, name}}) + tail;
 }
 
-TEST(PelluxCliTest, ReportsEveryOutcome) {
+TEST(PelluxCliTest, ExtractsAndReportsEveryOutcome) {
   const int32_t data = 4 + 262;  // where the data of a one-record archive starts
   const std::string ok = one_record(data, 3, 3, "abc");
   const auto found_x = [](int64_t stored, int64_t uncompressed) {
@@ -131,8 +94,32 @@ TEST(PelluxCliTest, ReportsEveryOutcome) {
   if (!kSanitized && !tools_under_wine()) small_memory.address_space_limit = uint64_t{128} << 20;
   small_files.file_size_limit = 50000;
   closed.closed_stdio = true;
+  // Entries of every kind, from a file and through a pipe, found by base name.
+  const std::vector<FstEntry> kinds = {
+      {"data\\Sounds\\BOOM.WAV", random_bytes(40000, 1), true},
+      {"docs.old/readme", "stored text\r\n", false},
+      {"C:empty.bin", "", false},
+      {"nothing.z", "", true},
+      {"maps/run.bin", std::string(1000000, '\x07'), true},
+      {"bin/tool", random_bytes(3000, 2) + std::string(5000, '\0') + random_bytes(3000, 3), true}};
+  const std::string all = make_fst(kinds);
+  const auto found_kind = [&kinds](size_t i) {
+    const auto stored = kinds[i].compressed ? encode_stream(kinds[i].data) : kinds[i].data;
+    return found(kinds[i].name, static_cast<int64_t>(stored.size()),
+                 static_cast<int64_t>(kinds[i].data.size()));
+  };
   // clang-format off
   run_cases({
+      {"compressed", all, "boom.wav", found_kind(0), 0, kinds[0].data},
+      {"compressed, piped", all, "x:\\other\\dir/Boom.Wav", found_kind(0), 0, kinds[0].data, "out", {}, "/dev/stdin", 0, kNoStdinPath},
+      {"stored", all, "README", found_kind(1), 0, kinds[1].data},
+      {"stored, piped", all, "readme", found_kind(1), 0, kinds[1].data, "out", {}, "/dev/stdin", 0, kNoStdinPath},
+      {"stored, empty", all, "empty.bin", found_kind(2), 0, ""},
+      {"compressed, empty", all, "NOTHING.Z", found_kind(3), 0, ""},
+      {"a long run", all, "run.bin", found_kind(4), 0, kinds[4].data},
+      {"a long run, piped", all, "run.bin", found_kind(4), 0, kinds[4].data, "out", {}, "/dev/stdin", 0, kNoStdinPath},
+      {"mixed", all, "c:/TOOL", found_kind(5), 0, kinds[5].data},
+      {"mixed, piped", all, "tool", found_kind(5), 0, kinds[5].data, "out", {}, "/dev/stdin", 0, kNoStdinPath},
       {"archive missing", "-", "x.bin", "Can't open input FST file 'a.fst'\n", 1, "(missing)"},
       {"archive is a folder", "-", "x.bin", kShortTable, 1, "", "out", {}, "folder", 0, "skip: on Windows fopen refuses a folder; next row"},
       {"archive is a folder, Windows", "-", "x.bin", "Can't open input FST file 'folder'\n", 1, "(missing)", "out", {}, "folder", 0, "only: fopen refuses a folder"},
