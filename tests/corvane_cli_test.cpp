@@ -2,9 +2,6 @@
 // the files left behind.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <fstream>
-
 #include <thread>
 
 #include "fst_writer.h"
@@ -126,98 +123,59 @@ TEST(CorvaneCliTest, BuildsTheContainerTheListDescribes) {
   }
 }
 
-// One row per way a run can fail: the list, the command line, what the run prints after the
-// banner (its status is always 1), and what the folder holds afterwards besides what the row
-// made. Every folder holds a.bin ("some bytes") and outside.txt; a row may add big.bin (zeros,
-// sparse), a folder and a symbolic link.
-struct FailureCase {
-  std::string what;
-  std::string list;
-  std::vector<std::string> args;
-  std::string message;
-  std::map<std::string, int64_t> left_behind;
-  uint64_t big_size = 0;
-  std::string folder = "";
-  std::pair<std::string, std::string> link = {};
-  ToolOptions options = {};
-  std::string staging = "";  // "fifo", or "hard link" to outside.txt
-  std::string windows = "";  // see row_holds
-};
-
-void run_failure_cases(const std::vector<FailureCase>& cases) {
-  for (const FailureCase& c : cases) {
-    if (!row_holds(c.what, c.windows)) continue;
-    ScratchDir dir;
-    write_file(dir / "a.bin", "some bytes");
-    write_file(dir / "outside.txt", "not to be touched");
-    write_file(dir / "list", c.list);
-    if (c.big_size > 0) make_sparse_file(dir / "big.bin", c.big_size);
-    if (!c.folder.empty()) std::filesystem::create_directory(dir / c.folder);
-    if (!c.link.first.empty()) std::filesystem::create_symlink(c.link.second, dir / c.link.first);
-    if (c.staging == "fifo") mkfifo((dir / kStaging).c_str(), 0666);
-    if (c.staging == "hard link")
-      std::filesystem::create_hard_link(dir / "outside.txt", dir / kStaging);
-    auto expected = folder_listing(dir.path());
-    // A sanitizer's runtime needs more address space than such a limit leaves.
-    if (kSanitized && c.options.address_space_limit != 0) continue;
-    const ToolRun run = corvane(dir, c.args, c.options);
-    EXPECT_EQ(run.output, c.options.closed_stdio ? "" : kBanner + c.message) << c.what;
-    EXPECT_EQ(run.status, 1) << c.what;
-    for (const auto& [name, size] : c.left_behind) expected[name] = size;
-    EXPECT_EQ(folder_listing(dir.path()), expected) << c.what;
-    EXPECT_EQ(read_file(dir / "outside.txt"), "not to be touched") << c.what;
-  }
-}
-
-const std::string kTooLarge =
-    "Error -- container too large (entries must start below 1 GiB, file below 2 GiB)\n";
-
+// One row per way a run can fail; its status is always 1. Every folder holds a.bin and
+// outside.txt besides what the row makes.
 TEST(CorvaneCliTest, ReportsEveryFailureWithStatus1) {
-  const uint64_t two_gib = uint64_t{1} << 31;
-  const std::map<std::string, int64_t> empty_outputs = {{"out.sol", 0}, {kStaging, 0}};
+  const std::string
+      two_gib = "<zeros>2147483648:",
+      too_large =
+          "Error -- container too large (entries must start below 1 GiB, file below 2 GiB)\n";
+  const std::map<std::string, std::string> empty_outputs = {{"out.sol", ""}, {kStaging, ""}};
   const std::string same = "Output file 'out.sol' is the same file as the input\n";
-  ToolOptions small_files;
-  small_files.file_size_limit = 50000;
-  ToolOptions closed, small_memory;
-  closed.closed_stdio = true;
-  small_memory.address_space_limit = 160 << 20;
+  const std::string no_staging = "Can't open temporary data file.\n",
+                    staged_a = data_area({{true, "some bytes"}});
+  const ToolOptions small_files{.file_size_limit = 50000}, closed{.closed_stdio = true};
+  const ToolOptions small_memory{.address_space_limit = 160 << 20};
   // One thread: every worker thread's own allocator arena takes address space too.
   const std::vector<std::string> one_thread = {"-j1", "list", "out.sol"};
+  const auto list = [](const std::string& text) {
+    return std::pair<const std::string, std::string>{"list", text};
+  };
   // clang-format off
-  run_failure_cases({
-      {"list missing", "", {"nolist", "out.sol"}, "Can't open input file list 'nolist'\n", {}},
-      {"list is a folder", "", {"sub", "out.sol"}, "Error reading file list 'sub'\n", {}, 0, "sub", {}, {}, "", "skip: on Windows fopen refuses a folder; next row"},
-      {"list is a folder, Windows", "", {"sub", "out.sol"}, "Can't open input file list 'sub'\n", {}, 0, "sub", {}, {}, "", "only: fopen refuses a folder"},
-      {"list is endless zeros", "", {"/dev/zero", "out.sol"}, "Error reading file list '/dev/zero'\n", {}},
-      {"list is the staging file", "", kArgs, "Input file list 'list' is the temporary data file\n", {}, 0, "", {kStaging, "list"}},
-      {"container is the list", "c a.bin\n", {"list", "./list"}, "Output file './list' is the same file as the input\n", {}},
-      {"container is the list through a link", "c a.bin\n", {"list", "out.sol"}, same, {}, 0, "", {"out.sol", "list"}},
-      {"container is a listed file", "u a.bin\n", {"list", "a.bin"}, "Output file 'a.bin' is the same file as the input\n", {}},
-      {"container is a listed file through a link", "u outside.txt\n", kArgs, same, {}, 0, "", {"out.sol", "outside.txt"}},
-      {"container is the staging file", "u a.bin\n", {"list", kStaging}, "Output file '" + kStaging + "' is the temporary data file\n", {{kStaging, 0}}},
-      {"container is the staging file, a link", "u a.bin\n", {"list", kStaging}, "Output file '" + kStaging + "' is the temporary data file\n", {}, 0, "", {kStaging, "outside.txt"}},
-      {"container folder missing", "c a.bin\n", {"list", "no/out.sol"}, "Can't open output file 'no/out.sol'\n", {}},
-      {"staging file is a folder", "c a.bin\n", kArgs, "Can't open temporary data file.\n", {{"out.sol", 0}}, 0, kStaging},
-      {"staging file is a planted link", "c a.bin\n", kArgs, "Can't open temporary data file.\n", {{"out.sol", 0}}, 0, "", {kStaging, "outside.txt"}, {}, "", kWineFollowsLinks},
-      {"staging file is a FIFO", "c a.bin\n", kArgs, "Can't open temporary data file.\n", {{"out.sol", 0}}, 0, "", {}, {}, "fifo"},
-      {"staging file is another file's second name", "c a.bin\n", kArgs, "Can't open temporary data file.\n", {{"out.sol", 0}}, 0, "", {}, {}, "hard link"},
-      {"listed file missing", "u a.bin\nc missing.bin\n", kArgs, "Error -- can't open file missing.bin\n", {{"out.sol", 0}, {kStaging, 10}}},
-      {"list holds only u", "u", kArgs, "Error -- can't open file \n", empty_outputs},
-      {"listed file is a folder", "u sub\n", kArgs, "Error reading file sub\n", empty_outputs, 0, "sub", {}, {}, "", "skip: on Windows fopen refuses a folder; next row"},
-      {"listed file is a folder, Windows", "u sub\n", kArgs, "Error -- can't open file sub\n", empty_outputs, 0, "sub", {}, {}, "", "only: fopen refuses a folder"},
-      {"listed file is a device", "c /dev/zero\n", kArgs, "Error reading file /dev/zero\n", empty_outputs},
-      {"listed file of 2 GiB", "c big.bin\n", kArgs, "Error -- big.bin is too large (2 GiB or more)\n", empty_outputs, two_gib},
+  run_cli_cases(tool_path("CORVANE_TOOL", CORVANE_PATH), kBanner, {{"a.bin", "some bytes"}, {"outside.txt", "not to be touched"}}, {
+      {"list missing", {}, {"nolist", "out.sol"}, "Can't open input file list 'nolist'\n", 1},
+      {"list is a folder", {{"sub", "<folder>"}}, {"sub", "out.sol"}, "Error reading file list 'sub'\n", 1, {}, {}, "skip: on Windows fopen refuses a folder; next row"},
+      {"list is a folder, Windows", {{"sub", "<folder>"}}, {"sub", "out.sol"}, "Can't open input file list 'sub'\n", 1, {}, {}, "only: fopen refuses a folder"},
+      {"list is endless zeros", {}, {"/dev/zero", "out.sol"}, "Error reading file list '/dev/zero'\n", 1},
+      {"list is the staging file", {list(""), {kStaging, "<link>list"}}, kArgs, "Input file list 'list' is the temporary data file\n", 1},
+      {"container is the list", {list("c a.bin\n")}, {"list", "./list"}, "Output file './list' is the same file as the input\n", 1},
+      {"container is the list through a link", {list("c a.bin\n"), {"out.sol", "<link>list"}}, kArgs, same, 1},
+      {"container is a listed file", {list("u a.bin\n")}, {"list", "a.bin"}, "Output file 'a.bin' is the same file as the input\n", 1},
+      {"container is a listed file through a link", {list("u outside.txt\n"), {"out.sol", "<link>outside.txt"}}, kArgs, same, 1},
+      {"container is the staging file", {list("u a.bin\n")}, {"list", kStaging}, "Output file '" + kStaging + "' is the temporary data file\n", 1, {{kStaging, ""}}},
+      {"container is the staging file, a link", {list("u a.bin\n"), {kStaging, "<link>outside.txt"}}, {"list", kStaging}, "Output file '" + kStaging + "' is the temporary data file\n", 1},
+      {"container folder missing", {list("c a.bin\n")}, {"list", "no/out.sol"}, "Can't open output file 'no/out.sol'\n", 1},
+      {"staging file is a folder", {list("c a.bin\n"), {kStaging, "<folder>"}}, kArgs, no_staging, 1, {{"out.sol", ""}}},
+      {"staging file is a planted link", {list("c a.bin\n"), {kStaging, "<link>outside.txt"}}, kArgs, no_staging, 1, {{"out.sol", ""}}, {}, kWineFollowsLinks},
+      {"staging file is a FIFO", {list("c a.bin\n"), {kStaging, "<fifo>"}}, kArgs, no_staging, 1, {{"out.sol", ""}}},
+      {"staging file is another file's second name", {list("c a.bin\n"), {kStaging, "<hard>outside.txt"}}, kArgs, no_staging, 1, {{"out.sol", ""}}},
+      {"listed file missing", {list("u a.bin\nc missing.bin\n")}, kArgs, "Error -- can't open file missing.bin\n", 1, {{"out.sol", ""}, {kStaging, "some bytes"}}},
+      {"list holds only u", {list("u")}, kArgs, "Error -- can't open file \n", 1, empty_outputs},
+      {"listed file is a folder", {list("u sub\n"), {"sub", "<folder>"}}, kArgs, "Error reading file sub\n", 1, empty_outputs, {}, "skip: on Windows fopen refuses a folder; next row"},
+      {"listed file is a folder, Windows", {list("u sub\n"), {"sub", "<folder>"}}, kArgs, "Error -- can't open file sub\n", 1, empty_outputs, {}, "only: fopen refuses a folder"},
+      {"listed file is a device", {list("c /dev/zero\n")}, kArgs, "Error reading file /dev/zero\n", 1, empty_outputs},
+      {"listed file of 2 GiB", {list("c big.bin\n"), {"big.bin", two_gib}}, kArgs, "Error -- big.bin is too large (2 GiB or more)\n", 1, empty_outputs},
       // A 32-bit size would read as 100 bytes. Names in UTF-8 on the command line and in the list.
-      {"listed file of 4 GiB + 100 bytes", "c été.bin\n", {"list", "ünï.sol"}, "Error -- été.bin is too large (2 GiB or more)\n", {{"ünï.sol", 0}, {kStaging, 0}}, 2 * two_gib + 100, "", {"été.bin", "big.bin"}},
-      {"container would reach 2 GiB", "u big.bin\n", kArgs, kTooLarge, empty_outputs, two_gib - 12},
-      {"staging write fails", "u big.bin\n", {"list", "/dev/null"}, "Error writing big.bin to tempfile.\n", {{kStaging, 50000}}, 100000, "", {}, small_files},
-      {"staging close fails", "c a.bin\nu big.bin\n", {"list", "/dev/null"}, "Error writing temporary data file\n", {{kStaging, 50000}}, 49990, "", {}, small_files},
-      {"container write fails", "c a.bin\n", {"list", "/dev/full"}, "Error writing output file '/dev/full'\n", {{kStaging, 18}}},
-      {"container write fails at its size limit", "u big.bin\n", kArgs, "Error writing output file 'out.sol'\n", {{"out.sol", 0}, {kStaging, 49995}}, 49995, "", {}, small_files},
+      {"listed file of 4 GiB + 100 bytes", {list("c été.bin\n"), {"été.bin", "<zeros>4294967396:"}}, {"list", "ünï.sol"}, "Error -- été.bin is too large (2 GiB or more)\n", 1, {{"ünï.sol", ""}, {kStaging, ""}}},
+      {"container would reach 2 GiB", {list("u big.bin\n"), {"big.bin", "<zeros>2147483636:"}}, kArgs, too_large, 1, empty_outputs},
+      {"staging write fails", {list("u big.bin\n"), {"big.bin", "<zeros>100000:"}}, {"list", "/dev/null"}, "Error writing big.bin to tempfile.\n", 1, {{kStaging, std::string(50000, '\0')}}, small_files},
+      {"staging close fails", {list("c a.bin\nu big.bin\n"), {"big.bin", "<zeros>49990:"}}, {"list", "/dev/null"}, "Error writing temporary data file\n", 1, {{kStaging, staged_a + std::string(50000 - staged_a.size(), '\0')}}, small_files},
+      {"container write fails", {list("c a.bin\n")}, {"list", "/dev/full"}, "Error writing output file '/dev/full'\n", 1, {{kStaging, staged_a}}},
+      {"container write fails at its size limit", {list("u big.bin\n"), {"big.bin", "<zeros>49995:"}}, kArgs, "Error writing output file 'out.sol'\n", 1, {{"out.sol", ""}, {kStaging, std::string(49995, '\0')}}, small_files},
       // With standard output closed the messages go nowhere; they must not go into a file.
-      {"standard output closed", "x data\nu a.bin\nc missing\n", kArgs, "", {{"out.sol", 0}, {kStaging, 10}}, 0, "", {}, closed},
-      {"no memory for a listed file", "u big.bin\n", one_thread, "Error -- Couldn't allocate buffer to copy big.bin.\n", empty_outputs, 512 << 20, "", {}, small_memory, "", kWineNeedsAddressSpace},
-      {"no memory for a code stream", "c big.bin\n", one_thread, "Error -- Couldn't allocate buffer to compress big.bin.\n", empty_outputs, 64 << 20, "", {}, small_memory, "", kWineNeedsAddressSpace},
+      {"standard output closed", {list("x data\nu a.bin\nc missing\n")}, kArgs, "", 1, {{"out.sol", ""}, {kStaging, "some bytes"}}, closed},
+      {"no memory for a listed file", {list("u big.bin\n"), {"big.bin", "<zeros>536870912:"}}, one_thread, "Error -- Couldn't allocate buffer to copy big.bin.\n", 1, empty_outputs, small_memory, kWineNeedsAddressSpace},
+      {"no memory for a code stream", {list("c big.bin\n"), {"big.bin", "<zeros>67108864:"}}, one_thread, "Error -- Couldn't allocate buffer to compress big.bin.\n", 1, empty_outputs, small_memory, kWineNeedsAddressSpace},
   });
   // clang-format on
 }
@@ -241,13 +199,11 @@ TEST(CorvaneCliTest, AnyThreadCountBuildsWhatOneThreadBuilds) {
                    i % 2 ? text_like(size, static_cast<uint32_t>(i)) : random_bytes(size, 9));
       }
       std::filesystem::create_directory(dir / "sub");
-      make_sparse_file(dir / "big.bin", (uint64_t{1} << 31) - 20);  // never fits as entry 3
+      make(dir.path(), "big.bin", "<zeros>2147483628:");  // never fits as entry 3
       write_file(dir / "list", l);
       const ToolRun run = corvane(dir, {threads, "list", "out.sol"});
-      std::string seen = run.output + std::to_string(run.status) + read_file(dir / "out.sol") +
-                         read_file(dir / kStaging);
-      for (const auto& [name, size] : folder_listing(dir.path()))
-        seen += name + std::to_string(size);
+      std::string seen = run.output + std::to_string(run.status);
+      for (const auto& [name, state] : describe(dir.path())) seen += name + state;
       if (first.empty()) first = seen;
       EXPECT_TRUE(seen == first) << threads << " differs from -j1 for the list\n" << l;
     }

@@ -18,55 +18,26 @@ const std::string kSizeWarning =
     "Warning -- Decompressed size does not match the FST's stored value\n";
 const std::string kNoStdinPath = "skip: wine's server opens /dev/stdin, so it names the server's";
 
-ToolRun pellux(const ScratchDir& dir, const std::vector<std::string>& args,
-               ToolOptions options = {}) {
-  options.cwd = dir.path();
-  return run_tool(tool_path("PELLUX_TOOL", PELLUX_PATH), args, options);
-}
-
 std::string found(const std::string& name, int64_t stored, int64_t uncompressed) {
   return "Found " + name + "  [CSize:" + std::to_string(stored) +
          ", USize:" + std::to_string(uncompressed) + "]\n\n";
 }
 
 // One row per outcome that can be provoked from outside: the archive, the request, what is
-// printed after the banner, the status, and what the output file holds afterwards (absent:
-// "(missing)").
-struct Case {
-  std::string what;
-  std::string archive;
-  std::string request;
-  std::string message;
-  int status;
-  std::string output = "";
-  std::string output_path = "out";
-  ToolOptions options = {};
-  std::string archive_path = "a.fst";
-  uint64_t sparse_size = 0;  // the archive made this long with zeros that take no disk
-  std::string windows = "";  // see row_holds
-};
-
-void run_cases(const std::vector<Case>& cases) {
-  for (const Case& c : cases) {
-    if (!row_holds(c.what, c.windows)) continue;
-    ScratchDir dir;
-    if (c.archive != "-") write_file(dir / "a.fst", c.archive);
-    if (c.sparse_size != 0) std::filesystem::resize_file(dir / "a.fst", c.sparse_size);
-    // A sanitizer's runtime needs more address space than such a limit leaves.
-    if (kSanitized && c.options.address_space_limit > (uint64_t{128} << 20)) continue;
-    std::filesystem::create_directory(dir / "folder");
-    ToolOptions options = c.options;
-    if (c.archive_path == "/dev/stdin") options.input = c.archive;
-    const ToolRun run = pellux(dir, {c.archive_path, c.request, c.output_path}, options);
-    EXPECT_EQ(run.output, c.options.closed_stdio ? "" : kBanner + c.message) << c.what;
-    EXPECT_EQ(run.status, c.status) << c.what;
-    if (c.output_path == "out") {
-      EXPECT_EQ(read_file(dir / "out"), c.output) << c.what;
-    }
-    if (c.archive != "-" && c.sparse_size == 0) {
-      EXPECT_EQ(read_file(dir / "a.fst"), c.archive) << c.what;
-    }
-  }
+// printed after the banner, the status, and what the output file holds afterwards ("(missing)"
+// when there is none); nothing else in the folder may change.
+CliCase row(const std::string& what, const std::string& archive, const std::string& request,
+            const std::string& message, int status, const std::string& out = "",
+            const std::string& out_path = "out", ToolOptions options = {},
+            const std::string& archive_path = "a.fst", uint64_t sparse = 0,
+            const std::string& windows = "") {
+  CliCase c{what, {}, {archive_path, request, out_path}, message, status, {}, options, windows};
+  if (archive != "-")
+    c.files["a.fst"] = sparse == 0 ? archive : "<zeros>" + std::to_string(sparse) + ":" + archive;
+  if (archive_path == "folder") c.files["folder"] = "<folder>";
+  if (archive_path == "/dev/stdin") c.options.input = archive;
+  if (out_path == "out" && out != "(missing)") c.after["out"] = out;
+  return c;
 }
 
 std::string one_record(int32_t offset, int32_t stored, int32_t uncompressed,
@@ -103,72 +74,82 @@ TEST(PelluxCliTest, ExtractsAndReportsEveryOutcome) {
       {"maps/run.bin", std::string(1000000, '\x07'), true},
       {"bin/tool", random_bytes(3000, 2) + std::string(5000, '\0') + random_bytes(3000, 3), true}};
   const std::string all = make_fst(kinds);
+  const std::string lookups = make_fst({{"one\\a.txt", "1", false},
+                                        {"two/A.TXT", "2", false},
+                                        {"@x", "3", false},
+                                        {"\xC9t\xC9.txt", "4", false},
+                                        {std::string("half\0hidden", 11), "5", false}});
   const auto found_kind = [&kinds](size_t i) {
     const auto stored = kinds[i].compressed ? encode_stream(kinds[i].data) : kinds[i].data;
     return found(kinds[i].name, static_cast<int64_t>(stored.size()),
                  static_cast<int64_t>(kinds[i].data.size()));
   };
   // clang-format off
-  run_cases({
-      {"compressed", all, "boom.wav", found_kind(0), 0, kinds[0].data},
-      {"compressed, piped", all, "x:\\other\\dir/Boom.Wav", found_kind(0), 0, kinds[0].data, "out", {}, "/dev/stdin", 0, kNoStdinPath},
-      {"stored", all, "README", found_kind(1), 0, kinds[1].data},
-      {"stored, piped", all, "readme", found_kind(1), 0, kinds[1].data, "out", {}, "/dev/stdin", 0, kNoStdinPath},
-      {"stored, empty", all, "empty.bin", found_kind(2), 0, ""},
-      {"compressed, empty", all, "NOTHING.Z", found_kind(3), 0, ""},
-      {"a long run", all, "run.bin", found_kind(4), 0, kinds[4].data},
-      {"a long run, piped", all, "run.bin", found_kind(4), 0, kinds[4].data, "out", {}, "/dev/stdin", 0, kNoStdinPath},
-      {"mixed", all, "c:/TOOL", found_kind(5), 0, kinds[5].data},
-      {"mixed, piped", all, "tool", found_kind(5), 0, kinds[5].data, "out", {}, "/dev/stdin", 0, kNoStdinPath},
-      {"archive missing", "-", "x.bin", "Can't open input FST file 'a.fst'\n", 1, "(missing)"},
-      {"archive is a folder", "-", "x.bin", kShortTable, 1, "", "out", {}, "folder", 0, "skip: on Windows fopen refuses a folder; next row"},
-      {"archive is a folder, Windows", "-", "x.bin", "Can't open input FST file 'folder'\n", 1, "(missing)", "out", {}, "folder", 0, "only: fopen refuses a folder"},
-      {"output is the archive", ok, "x.bin", "Output file './a.fst' is the same file as the input\n", 1, "(missing)", "./a.fst"},
-      {"output folder missing", ok, "x.bin", "Can't open output file 'no/out'\n", 1, "(missing)", "no/out"},
-      {"no such entry", ok, "y.bin", kNotFound, 1},
-      {"empty archive", "", "x.bin", kNotFound, 1},
-      {"archive of two bytes", "\x01", "x.bin", kShortTable, 1},
-      {"count above the records", fst_table(3, {{data, 0, 0, "x.bin"}}), "x.bin", kShortTable, 1},
-      {"count far above the archive", fst_table(16000000, {}), "x.bin", kShortTable, 1, "", "out", small_memory},
-      {"count far above a piped archive", fst_table(16000000, {}), "x.bin", kShortTable, 1, "", "out", small_memory, "/dev/stdin", 0, kNoStdinPath},
-      {"negative count", fst_table(0xFFFFFFFF, {}), "x.bin", no_table_memory, 1},
-      {"count beyond 4 GiB of table", fst_table(20000000, {}), "x.bin", no_table_memory, 1},
-      {"negative stored size", one_record(data, -1, 3, "abc"), "x.bin",
-       found_x(-1, 3) + "Error -- Can't allocate memory for the FST file dir\\x.bin.\n", 1},
-      {"entry past the end", one_record(data + 3, 1, 1, "abc"), "x.bin", found_x(1, 1) + kShortEntry, 1},
-      {"entry longer than the archive", one_record(data, 0x7FFFFFFF, 0x7FFFFFFF, "abc"), "x.bin",
-       found_x(0x7FFFFFFF, 0x7FFFFFFF) + kShortEntry, 1, "", "out", small_memory},
-      {"negative offset", one_record(-5, 3, 3, "abc"), "x.bin", found_x(3, 3) + kShortEntry, 1},
-      {"negative offset, empty entry", one_record(-5, 0, 0, "abc"), "x.bin", found_x(0, 0) + kShortEntry, 1},
-      {"entry behind a piped table", one_record(2, 3, 3, "abc"), "x.bin", found_x(3, 3) + kShortEntry, 1, "", "out", {}, "/dev/stdin", 0, kNoStdinPath},
-      {"uncompressed size below -16", one_record(data, 3, -17, "abc"), "x.bin",
-       found_x(3, -17) + "Error -- Can't allocate memory to decompress FST file\n", 1},
-      {"stream shorter than recorded", one_record(data, size(stream), 100, stream), "x.bin",
-       found_x(size(stream), 100) + kSizeWarning, 0, text},
+  run_cli_cases(tool_path("PELLUX_TOOL", PELLUX_PATH), kBanner, {}, {
+      row("compressed", all, "boom.wav", found_kind(0), 0, kinds[0].data),
+      row("compressed, piped", all, "x:\\other\\dir/Boom.Wav", found_kind(0), 0, kinds[0].data, "out", {}, "/dev/stdin", 0, kNoStdinPath),
+      row("stored", all, "README", found_kind(1), 0, kinds[1].data),
+      row("stored, piped", all, "readme", found_kind(1), 0, kinds[1].data, "out", {}, "/dev/stdin", 0, kNoStdinPath),
+      row("stored, empty", all, "empty.bin", found_kind(2), 0, ""),
+      row("compressed, empty", all, "NOTHING.Z", found_kind(3), 0, ""),
+      row("a long run", all, "run.bin", found_kind(4), 0, kinds[4].data),
+      row("a long run, piped", all, "run.bin", found_kind(4), 0, kinds[4].data, "out", {}, "/dev/stdin", 0, kNoStdinPath),
+      row("mixed", all, "c:/TOOL", found_kind(5), 0, kinds[5].data),
+      row("mixed, piped", all, "tool", found_kind(5), 0, kinds[5].data, "out", {}, "/dev/stdin", 0, kNoStdinPath),
+      row("the first of two matches", lookups, "X:\\A.Txt", found("one\\a.txt", 1, 1), 0, "1"),
+      row("'@' is no letter", lookups, "`x", kNotFound, 1),
+      row("letters past ASCII do not fold", lookups, "\xE9t\xE9.txt", kNotFound, 1),
+      row("letters past ASCII match as stored", lookups, "\xC9T\xC9.TXT", found("\xC9t\xC9.txt", 1, 1), 0, "4"),
+      row("a name ends at its NUL", lookups, "hidden", kNotFound, 1),
+      row("archive missing", "-", "x.bin", "Can't open input FST file 'a.fst'\n", 1, "(missing)"),
+      row("archive is a folder", "-", "x.bin", kShortTable, 1, "", "out", {}, "folder", 0, "skip: on Windows fopen refuses a folder; next row"),
+      row("archive is a folder, Windows", "-", "x.bin", "Can't open input FST file 'folder'\n", 1, "(missing)", "out", {}, "folder", 0, "only: fopen refuses a folder"),
+      row("output is the archive", ok, "x.bin", "Output file './a.fst' is the same file as the input\n", 1, "(missing)", "./a.fst"),
+      row("output folder missing", ok, "x.bin", "Can't open output file 'no/out'\n", 1, "(missing)", "no/out"),
+      row("no such entry", ok, "y.bin", kNotFound, 1),
+      row("empty archive", "", "x.bin", kNotFound, 1),
+      row("archive of two bytes", "\x01", "x.bin", kShortTable, 1),
+      row("count above the records", fst_table(3, {{data, 0, 0, "x.bin"}}), "x.bin", kShortTable, 1),
+      row("count far above the archive", fst_table(16000000, {}), "x.bin", kShortTable, 1, "", "out", small_memory),
+      row("count far above a piped archive", fst_table(16000000, {}), "x.bin", kShortTable, 1, "", "out", small_memory, "/dev/stdin", 0, kNoStdinPath),
+      row("negative count", fst_table(0xFFFFFFFF, {}), "x.bin", no_table_memory, 1),
+      row("count beyond 4 GiB of table", fst_table(20000000, {}), "x.bin", no_table_memory, 1),
+      row("negative stored size", one_record(data, -1, 3, "abc"), "x.bin",
+       found_x(-1, 3) + "Error -- Can't allocate memory for the FST file dir\\x.bin.\n", 1),
+      row("entry past the end", one_record(data + 3, 1, 1, "abc"), "x.bin", found_x(1, 1) + kShortEntry, 1),
+      row("entry longer than the archive", one_record(data, 0x7FFFFFFF, 0x7FFFFFFF, "abc"), "x.bin",
+       found_x(0x7FFFFFFF, 0x7FFFFFFF) + kShortEntry, 1, "", "out", small_memory),
+      row("negative offset", one_record(-5, 3, 3, "abc"), "x.bin", found_x(3, 3) + kShortEntry, 1),
+      row("negative offset, empty entry", one_record(-5, 0, 0, "abc"), "x.bin", found_x(0, 0) + kShortEntry, 1),
+      row("entry behind a piped table", one_record(2, 3, 3, "abc"), "x.bin", found_x(3, 3) + kShortEntry, 1, "", "out", {}, "/dev/stdin", 0, kNoStdinPath),
+      row("uncompressed size below -16", one_record(data, 3, -17, "abc"), "x.bin",
+       found_x(3, -17) + "Error -- Can't allocate memory to decompress FST file\n", 1),
+      row("stream shorter than recorded", one_record(data, size(stream), 100, stream), "x.bin",
+       found_x(size(stream), 100) + kSizeWarning, 0, text),
       // Cut at 16 bytes beyond what its record claims.
-      {"stream longer than recorded", one_record(data, size(long_stream), 10, long_stream), "x.bin",
-       found_x(size(long_stream), 10) + kSizeWarning, 0, std::string(26, 'm')},
-      {"name of 250 bytes", one_record(data, 3, 3, "abc", std::string(250, 'N')), std::string(250, 'n'),
-       found(std::string(250, 'N'), 3, 3), 0, "abc"},
-      {"name with control bytes", one_record(data, 3, 3, "abc", "\x1b]0;title\x07x.bin\x7f"), "\x1b]0;title\x07x.bin\x7f",
-       found("\\x1b]0;title\\x07x.bin\\x7f", 3, 3), 0, "abc"},
-      {"output write fails", one_record(data, 100000, 100000, std::string(100000, 'w')), "x.bin",
-       found_x(100000, 100000) + "Error writing to output file\n", 1, "", "/dev/full"},
-      {"output reaches the file size limit", one_record(data, 100000, 100000, std::string(100000, 'w')), "x.bin",
-       found_x(100000, 100000) + "Error writing to output file\n", 1, std::string(50000, 'w'), "out", small_files},
+      row("stream longer than recorded", one_record(data, size(long_stream), 10, long_stream), "x.bin",
+       found_x(size(long_stream), 10) + kSizeWarning, 0, std::string(26, 'm')),
+      row("name of 250 bytes", one_record(data, 3, 3, "abc", std::string(250, 'N')), std::string(250, 'n'),
+       found(std::string(250, 'N'), 3, 3), 0, "abc"),
+      row("name with control bytes", one_record(data, 3, 3, "abc", "\x1b]0;title\x07x.bin\x7f"), "\x1b]0;title\x07x.bin\x7f",
+       found("\\x1b]0;title\\x07x.bin\\x7f", 3, 3), 0, "abc"),
+      row("output write fails", one_record(data, 100000, 100000, std::string(100000, 'w')), "x.bin",
+       found_x(100000, 100000) + "Error writing to output file\n", 1, "", "/dev/full"),
+      row("output reaches the file size limit", one_record(data, 100000, 100000, std::string(100000, 'w')), "x.bin",
+       found_x(100000, 100000) + "Error writing to output file\n", 1, std::string(50000, 'w'), "out", small_files),
       // Closing the output fails silently; the status says so.
-      {"output close fails", ok, "x.bin", found_x(3, 3), 255, "", "/dev/full"},
+      row("output close fails", ok, "x.bin", found_x(3, 3), 255, "", "/dev/full"),
       // A 32-bit length would read as 100 bytes, too short for the table.
-      {"archive over 4 GiB", ok, "x.bin", found_x(3, 3), 0, "abc", "out", {}, "a.fst", (uint64_t{1} << 32) + 100},
-      {"empty entry past the end", one_record(data + 1000, 0, 0, ""), "x.bin", found_x(0, 0), 0},
+      row("archive over 4 GiB", ok, "x.bin", found_x(3, 3), 0, "abc", "out", {}, "a.fst", (uint64_t{1} << 32) + 100),
+      row("empty entry past the end", one_record(data + 1000, 0, 0, ""), "x.bin", found_x(0, 0), 0),
       // With standard output closed the messages go nowhere; they must not go into the output.
-      {"standard output closed", ok, "x.bin", "", 0, "abc", "out", closed},
-      {"no memory for an entry", fst_table(1, {{data, big, big, "big.bin"}}), "big.bin", found("big.bin", big, big) +
-       "Error -- Can't allocate memory for the FST file big.bin.\n", 1, "", "out", less_memory, "a.fst", uint64_t{data} + big, kWineNeedsAddressSpace},
-      {"no memory to decode", fst_table(1, {{data, size(tiny), 0x7FFFFFFF, "z"}}) + tiny, "z", found("z", size(tiny), 0x7FFFFFFF) +
-       "Error -- Can't allocate memory to decompress FST file\n", 1, "", "out", less_memory, "a.fst", 0, kWineNeedsAddressSpace},
+      row("standard output closed", ok, "x.bin", "", 0, "abc", "out", closed),
+      row("no memory for an entry", fst_table(1, {{data, big, big, "big.bin"}}), "big.bin", found("big.bin", big, big) +
+       "Error -- Can't allocate memory for the FST file big.bin.\n", 1, "", "out", less_memory, "a.fst", uint64_t{data} + big, kWineNeedsAddressSpace),
+      row("no memory to decode", fst_table(1, {{data, size(tiny), 0x7FFFFFFF, "z"}}) + tiny, "z", found("z", size(tiny), 0x7FFFFFFF) +
+       "Error -- Can't allocate memory to decompress FST file\n", 1, "", "out", less_memory, "a.fst", 0, kWineNeedsAddressSpace),
       // A million records, really there (all zeros), that outgrow the memory.
-      {"no memory for the table", le32_bytes(1000000), "z", no_table_memory, 1, "", "out", less_memory, "a.fst", 4 + uint64_t{262} * 1000000, kWineNeedsAddressSpace},
+      row("no memory for the table", le32_bytes(1000000), "z", no_table_memory, 1, "", "out", less_memory, "a.fst", 4 + uint64_t{262} * 1000000, kWineNeedsAddressSpace),
   });
   // clang-format on
 }

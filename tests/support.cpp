@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -115,19 +116,61 @@ std::string read_file(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void make_sparse_file(const std::filesystem::path& path, uint64_t size) {
-  write_file(path, "");
-  std::filesystem::resize_file(path, size);
+void make(const std::filesystem::path& dir, const std::string& name, const std::string& spec) {
+  const std::filesystem::path path = dir / name;
+  if (spec == "<folder>") {
+    std::filesystem::create_directories(path);
+  } else if (spec == "<fifo>") {
+    mkfifo(path.c_str(), 0666);
+  } else if (spec.starts_with("<link>")) {
+    std::filesystem::create_symlink(spec.substr(6), path);
+  } else if (spec.starts_with("<hard>")) {
+    std::filesystem::create_hard_link(dir / spec.substr(6), path);
+  } else if (spec.starts_with("<zeros>")) {
+    const size_t colon = spec.find(':');
+    write_file(path, spec.substr(colon + 1));
+    std::filesystem::resize_file(path, std::stoull(spec.substr(7, colon - 7)));
+  } else {
+    write_file(path, spec);
+  }
 }
 
-std::map<std::string, int64_t> folder_listing(const std::filesystem::path& dir) {
-  std::map<std::string, int64_t> listing;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    const bool regular = entry.is_regular_file() && !entry.is_symlink();
-    listing[entry.path().filename().string()] =
-        regular ? static_cast<int64_t>(entry.file_size()) : -1;
+std::map<std::string, std::string> describe(const std::filesystem::path& dir) {
+  std::map<std::string, std::string> seen;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
+    const auto size = entry.is_regular_file() ? entry.file_size() : 0;
+    seen[entry.path().lexically_relative(dir).generic_string()] =
+        entry.is_symlink()     ? "<link>" + std::filesystem::read_symlink(entry.path()).string()
+        : entry.is_directory() ? "<folder>"
+        : entry.is_fifo()      ? "<fifo>"
+        : size > (4u << 20)    ? "<" + std::to_string(size) + " bytes>"
+                               : read_file(entry.path());
   }
-  return listing;
+  return seen;
+}
+
+void run_cli_cases(const std::string& program, const std::string& banner,
+                   const std::map<std::string, std::string>& common,
+                   const std::vector<CliCase>& cases) {
+  for (const CliCase& c : cases) {
+    if (!row_holds(c.what, c.windows) || (kSanitized && c.options.address_space_limit != 0)) {
+      continue;
+    }
+    ScratchDir dir;
+    for (const auto& [name, spec] : common) make(dir.path(), name, spec);
+    for (const auto& [name, spec] : c.files) make(dir.path(), name, spec);
+    std::map<std::string, std::string> expected = describe(dir.path());
+    for (const auto& [name, state] : c.after) {
+      if (state == "<gone>") expected.erase(name);
+      if (state != "<gone>") expected[name] = state;
+    }
+    ToolOptions options = c.options;
+    options.cwd = dir.path();
+    const ToolRun run = run_tool(program, c.args, options);
+    EXPECT_EQ(run.output, c.options.closed_stdio ? "" : banner + c.output) << c.what;
+    EXPECT_EQ(run.status, c.status) << c.what;
+    EXPECT_EQ(describe(dir.path()), expected) << c.what;
+  }
 }
 
 std::string le32_bytes(uint32_t value) {

@@ -17,11 +17,11 @@ struct ToolRun {
 };
 
 struct ToolOptions {
-  std::filesystem::path cwd;
-  uint64_t address_space_limit = 0;  // bytes; 0 leaves the limit alone
-  uint64_t file_size_limit = 0;      // bytes; 0 leaves the limit alone
-  bool closed_stdio = false;         // start with standard input and output closed
-  std::optional<std::string> input;  // fed to standard input through a pipe
+  std::filesystem::path cwd = {};
+  uint64_t address_space_limit = 0;       // bytes; 0 leaves the limit alone
+  uint64_t file_size_limit = 0;           // bytes; 0 leaves the limit alone
+  bool closed_stdio = false;              // start with standard input and output closed
+  std::optional<std::string> input = {};  // fed to standard input through a pipe
 };
 
 // The program to test: the one the environment variable `variable` names (a wrapper that runs
@@ -61,12 +61,34 @@ class ScratchDir {
   std::filesystem::path path_;
 };
 
+// One command-line case. A folder is described by a map from each path in it to what is there:
+// a file's bytes (a file over 4 MiB as "<N bytes>"), "<folder>", "<fifo>", or "<link>" and the
+// link's target. To make one, "<hard>" and a name gives a second name of that file, and
+// "<zeros>N:" and bytes a file of those bytes followed by zeros (that take no disk) up to N.
+struct CliCase {
+  std::string what;
+  std::map<std::string, std::string> files;  // the folder before the run, beyond the common files
+  std::vector<std::string> args;
+  std::string output;  // what the run prints after the banner (nothing with standard output closed)
+  int status;
+  std::map<std::string, std::string> after = {};  // what the run changes; "<gone>" for removed
+  ToolOptions options = {};
+  std::string windows = "";  // see row_holds
+};
+
+// Runs each case with `program` in a fresh scratch folder made of `common` and its files, and
+// checks what it prints, its status and the whole folder afterwards: what the case says it
+// changes, and everything else as it was. Cases with an address-space limit are left out under
+// the sanitizers, whose runtime needs more.
+void run_cli_cases(const std::string& program, const std::string& banner,
+                   const std::map<std::string, std::string>& common,
+                   const std::vector<CliCase>& cases);
+
 void write_file(const std::filesystem::path& path, const std::string& bytes);
 std::string read_file(const std::filesystem::path& path);
-// A file of `size` zero bytes that takes no disk space.
-void make_sparse_file(const std::filesystem::path& path, uint64_t size);
-// Every entry of the folder with its size (-1 for anything but a regular file).
-std::map<std::string, int64_t> folder_listing(const std::filesystem::path& dir);
+// Makes `name` in `dir` as `spec` says, and describes everything in `dir`, as run_cli_cases.
+void make(const std::filesystem::path& dir, const std::string& name, const std::string& spec);
+std::map<std::string, std::string> describe(const std::filesystem::path& dir);
 
 std::string le32_bytes(uint32_t value);
 // Deterministic pseudo-random bytes.
