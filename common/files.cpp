@@ -23,11 +23,16 @@ bool truncate_file(std::FILE* stream, int64_t length) {
   return ftruncate(fileno(stream), static_cast<off_t>(length)) == 0;
 }
 
+bool identify_file(const char* path, FileId& id) {
+  struct stat info {};
+  if (stat(path, &info) != 0) return false;
+  id = {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+  return true;
+}
+
 bool same_file(const char* a, const char* b) {
-  struct stat first {};
-  struct stat second {};
-  return stat(a, &first) == 0 && stat(b, &second) == 0 && first.st_dev == second.st_dev &&
-         first.st_ino == second.st_ino;
+  FileId first{}, second{};
+  return identify_file(a, first) && identify_file(b, second) && first == second;
 }
 
 bool platform_reserves(std::string_view /*name*/) {

@@ -18,6 +18,16 @@ bool seek_to(std::FILE* stream, int64_t offset);
 // Cuts the file open as `stream` to `length` bytes; false when it cannot.
 bool truncate_file(std::FILE* stream, int64_t length);
 
+// What tells one file from every other: its device (or volume) and its number there.
+struct FileId {
+  uint64_t device;
+  uint64_t number;
+  bool operator==(const FileId&) const = default;
+};
+
+// The identity of the file at `path`, following links; false when nothing is there.
+bool identify_file(const char* path, FileId& id);
+
 // True when both paths name one existing file (through links or different spellings). A path
 // that does not exist names no file, so the answer is then false.
 bool same_file(const char* a, const char* b);

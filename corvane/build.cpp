@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -32,11 +33,26 @@ struct Build {
   uint32_t data_sum = 0;     // of every staged byte, modulo 2^32
   std::vector<TocNode> nodes;
   EntryPipeline* pipeline = nullptr;
+  // Data area bytes held back so that small entries reach the container in larger writes; the
+  // container is unbuffered, so that nothing can be written after a failed run emptied it.
+  common::Bytes held;
+  size_t held_length = 0;
 };
+
+// Entries shorter than this are held back and written to the container with others.
+constexpr size_t kDataPiece = size_t{1} << 20;
+
+// Writes what is held back; false when the write fails.
+bool write_held(Build& build) {
+  const size_t count = build.held_length;
+  build.held_length = 0;
+  return std::fwrite(build.held.get(), 1, count, build.container) == count;
+}
 
 // A failed run drops the work done ahead and leaves the container empty, as it was created:
 // its data area is written as the entries are staged, its header only once all are in.
 void discard_container(Build& build) {
+  build.held_length = 0;
   if (build.pipeline != nullptr) build.pipeline->stop();
   if (build.container != nullptr) common::truncate_file(build.container, 0);
 }
@@ -81,7 +97,11 @@ void stage_entry(Build& build, const std::string& path, const PreparedEntry& ent
     discard_container(build);
     fail(1, "Error writing %s to tempfile.\n", path.c_str());
   }
-  if (std::fwrite(entry.bytes.get(), 1, entry.length, build.container) != entry.length) {
+  const bool hold = build.held && entry.length < kDataPiece;
+  if (hold) std::memcpy(build.held.get() + build.held_length, entry.bytes.get(), entry.length);
+  build.held_length += hold ? entry.length : 0;
+  if (((build.held_length >= kDataPiece || !hold) && !write_held(build)) ||
+      (!hold && std::fwrite(entry.bytes.get(), 1, entry.length, build.container) != entry.length)) {
     discard_container(build);
     fail(1, "Error writing output file '%s'\n", build.container_path);
   }
@@ -134,8 +154,12 @@ int build(const char* list_path, const char* container_path, unsigned threads) {
   if (common::same_file(list_path, build.container_path)) {
     fail(1, "Output file '%s' is the same file as the input\n", build.container_path);
   }
+  // Only a container that exists already can be a listed file.
+  common::FileId container{}, listed{};
+  const bool container_exists = common::identify_file(build.container_path, container);
   for (const ListEntry& entry : entries) {
-    if (is_staged(entry) && common::same_file(entry.path.c_str(), build.container_path)) {
+    if (container_exists && is_staged(entry) && common::identify_file(entry.path.c_str(), listed) &&
+        listed == container) {
       fail(1, "Output file '%s' is the same file as the input\n", build.container_path);
     }
   }
@@ -152,9 +176,12 @@ int build(const char* list_path, const char* container_path, unsigned threads) {
   // Unbuffered: the data area goes out in whole entries, and nothing may be left in a buffer
   // to be written after a failed run has emptied the container.
   std::setvbuf(build.container, nullptr, _IONBF, 0);
+  build.held = common::allocate_bytes(2 * kDataPiece);
   if (!open_staging_file(kStagingPath, build.staging)) {
     fail(1, "Can't open temporary data file.\n");
   }
+  // Small entries go out together; an entry larger than the buffer is written straight away.
+  std::setvbuf(build.staging.stream, nullptr, _IOFBF, size_t{64} << 10);
   // Every listed entry is staged or the run fails, so the data area's place is known now.
   const int64_t data_offset =
       data_area_offset(std::count_if(entries.begin(), entries.end(), is_staged));
@@ -170,7 +197,7 @@ int build(const char* list_path, const char* container_path, unsigned threads) {
     discard_container(build);
     fail(1, "Error writing temporary data file\n");
   }
-  if (!common::seek_to(build.container, 0) ||
+  if (!write_held(build) || !common::seek_to(build.container, 0) ||
       !write_container(build.container, build.nodes, build.data_sum)) {
     discard_container(build);
     fail(1, "Error writing output file '%s'\n", build.container_path);

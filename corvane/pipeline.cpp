@@ -16,7 +16,7 @@ lzw::Encoder* encoder_for(const ListEntry& entry, std::unique_ptr<lzw::Encoder>&
 }  // namespace
 
 EntryPipeline::EntryPipeline(std::vector<const ListEntry*> staged, unsigned threads)
-    : staged_(std::move(staged)), window_(2 * size_t{threads}), ready_(window_) {
+    : staged_(std::move(staged)), window_(8 * size_t{threads}), ready_(window_) {
   try {
     while (threads > 1 && workers_.size() < threads)
       workers_.emplace_back(&EntryPipeline::work, this);

@@ -18,7 +18,7 @@ namespace corvane {
 
 // Hands out the prepared entries one by one in list order. With one thread, each entry is
 // prepared when it is taken, as a sequential build does. With more, workers prepare entries
-// ahead, at most twice as many as there are workers beyond the one being staged, so that
+// ahead, at most eight times as many as there are workers beyond the one being staged, so that
 // memory is bounded by those entries whatever the list's length; each worker has its own
 // encoder. What a run can observe does not depend on the thread count.
 class EntryPipeline {

@@ -140,10 +140,11 @@ std::map<std::string, std::string> describe(const std::filesystem::path& dir) {
   for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
     const auto size = entry.is_regular_file() ? entry.file_size() : 0;
     seen[entry.path().lexically_relative(dir).generic_string()] =
-        entry.is_symlink()     ? "<link>" + std::filesystem::read_symlink(entry.path()).string()
+        entry.is_symlink()
+            ? std::string("<link>").append(std::filesystem::read_symlink(entry.path()))
         : entry.is_directory() ? "<folder>"
         : entry.is_fifo()      ? "<fifo>"
-        : size > (4u << 20)    ? "<" + std::to_string(size) + " bytes>"
+        : size > (4u << 20)    ? std::string("<").append(std::to_string(size)).append(" bytes>")
                                : read_file(entry.path());
   }
   return seen;

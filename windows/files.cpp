@@ -74,12 +74,16 @@ bool truncate_file(std::FILE* stream, int64_t length) {
          SetFilePointerEx(file, position, nullptr, FILE_BEGIN) != 0;
 }
 
+bool identify_file(const char* path, FileId& id) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!identify(path, info)) return false;
+  id = {info.dwVolumeSerialNumber, uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow};
+  return true;
+}
+
 bool same_file(const char* a, const char* b) {
-  BY_HANDLE_FILE_INFORMATION first{}, second{};
-  return identify(a, first) && identify(b, second) &&
-         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-         first.nFileIndexHigh == second.nFileIndexHigh &&
-         first.nFileIndexLow == second.nFileIndexLow;
+  FileId first{}, second{};
+  return identify_file(a, first) && identify_file(b, second) && first == second;
 }
 
 bool platform_reserves(std::string_view name) {
