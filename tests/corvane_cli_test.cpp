@@ -68,12 +68,10 @@ TEST(CorvaneCliTest, BuildsTheContainerTheListDescribes) {
     std::string container = "";  // as the manual shows it, byte for byte
     std::string windows = "";    // see row_holds
   } cases[] = {
+      // clang-format off
       {"", {}, "Warning - Unknown command '\0'. Ignoring\n"s, "\x08\0\0\0\x08\0\0\0"s},
       {"u abc.txt\n", {{false, "abc"}}, "", "\x3E\x01\0\0\x0C\0\0\0\x0C\0\0\0abc"s},
-      {"c abc.txt\n",
-       {{true, "abc"}},
-       "",
-       "\xE2\x01\0\0\x0C\0\0\0\x0C\0\0\x40\x03\0\0\0\x00\xC3\x88\x19\x13\x10"s},
+      {"c abc.txt\n", {{true, "abc"}}, "", "\xE2\x01\0\0\x0C\0\0\0\x0C\0\0\x40\x03\0\0\0\x00\xC3\x88\x19\x13\x10"s},
       {"ca.bin", {{true, a}}, ""},
       {"c a.bin u b.bin", {{true, a}, {false, b}}, ""},
       {"c a.bin\r\nu b.bin\r\n\r\n\n", {{true, a}, {false, b}}, ""},
@@ -81,20 +79,15 @@ TEST(CorvaneCliTest, BuildsTheContainerTheListDescribes) {
       {"c a.bin\nu", {{true, a}, {false, a}}, ""},  // the last scan keeps the previous path
       {"c a.bin\nu\n\n", {{true, a}, {false, a}}, ""},
       {"x data.bin\nu b.bin\n", {{false, b}}, "Warning - Unknown command 'x'. Ignoring\n"},
-      {"C a.bin\nU b.bin\n",
-       {},
-       "Warning - Unknown command 'C'. Ignoring\nWarning - Unknown command 'U'. Ignoring\n"},
+      {"C a.bin\nU b.bin\n", {}, "Warning - Unknown command 'C'. Ignoring\nWarning - Unknown command 'U'. Ignoring\n"},
       // A leading line break is itself the command; the path token is then "c".
-      {"\nc a.bin\n",
-       {},
-       "Warning - Unknown command '\n'. Ignoring\nWarning - Unknown command 'a'. Ignoring\n"},
+      {"\nc a.bin\n", {}, "Warning - Unknown command '\n'. Ignoring\nWarning - Unknown command 'a'. Ignoring\n"},
       {"u ./" + std::string(2000, '/') + "b.bin\n", {{false, b}}, ""},
-      {"c b.bin\nu empty\nc empty\nu a.bin\nc b.bin\n",
-       {{true, b}, {false, ""}, {true, ""}, {false, a}, {true, b}},
-       ""},
+      {"c b.bin\nu empty\nc empty\nu a.bin\nc b.bin\n", {{true, b}, {false, ""}, {true, ""}, {false, a}, {true, b}}, ""},
       // A file whose length reads as 0 is still read to its end.
       {"u /proc/version\n", {{false, proc_version}}, ""},
       {"c a.bin\r\n\x1Au b.bin\r\n", {{true, a}}, "", "", "only: the list is read in text mode"},
+      // clang-format on
   };
   for (const auto& c : cases) {
     if (!row_holds(c.list, c.windows)) continue;

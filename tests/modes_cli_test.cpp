@@ -25,31 +25,6 @@ const std::string kCorvaneBanner =
 // One row: the files to put in the scratch folder (as run_cli_cases takes them), the command
 // line, what it prints after the banner, its status, and what the run leaves in the folder
 // "out"; nothing else may change.
-struct ModeCase {
-  std::string what;
-  std::map<std::string, std::string> setup;
-  std::vector<std::string> args;
-  std::string output;
-  int status;
-  std::map<std::string, std::string> out = {};
-  std::string windows = "";  // see row_holds
-  uint64_t file_size_limit = 0;
-};
-
-void run_mode_cases(bool pellux, const std::vector<ModeCase>& cases) {
-  std::vector<CliCase> rows;
-  for (const ModeCase& c : cases) {
-    CliCase row{
-        c.what,   c.setup, c.args, c.output, c.status, {}, {.file_size_limit = c.file_size_limit},
-        c.windows};
-    for (const auto& [name, state] : c.out) row.after["out/" + name] = state;
-    rows.push_back(row);
-  }
-  run_cli_cases(
-      pellux ? tool_path("PELLUX_TOOL", PELLUX_PATH) : tool_path("CORVANE_TOOL", CORVANE_PATH),
-      pellux ? kPelluxBanner : kCorvaneBanner, {{"out", "<folder>"}}, rows);
-}
-
 std::string line(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string line(const char* format, ...) {
   char buffer[512];
@@ -88,64 +63,39 @@ TEST(ModesCliTest, PelluxListsTestsAndExtractsMany) {
   const std::string reserved =
       fst_table(2, {{at - 262, 3, 3, "con.txt"}, {at - 262, 3, 3, "x/a:b"}}) + "abc";
   const std::map<std::string, std::string> all = {
-      {"README.TXT", text}, {"logo.bin", logo}, {"empty.dat", ""}};
+      {"out/README.TXT", text}, {"out/logo.bin", logo}, {"out/empty.dat", ""}};
   const std::string usage =
       "Usage: pellux <FST file> <file to extract> <file to create>\n\n"
       "    The name of the file to extract should *not* contain path info.\n"
       "    pellux will ignore any directory path given it.\n";
+  const std::string logo_refused =
+      "Extracted README.TXT\nCan't create logo.bin: it exists, or is not a plain file (-f replaces "
+      "a file)\nExtracted empty.dat\n2 entries extracted, 1 not\n";
   const std::string extracted_all =
       "Extracted README.TXT\nExtracted logo.bin\nExtracted empty.dat\n";
   // clang-format off
-  run_mode_cases(true, {
-      {"list", {{"a.fst", sound}}, {"-l", "a.fst"}, header +
-       line("%5d %11d %13d  %-10s %11d  %s\n", 0, size(stream), 3000, "compressed", at, "Data\\README.TXT") +
-       line("%5d %11d %13d  %-10s %11d  %s\n", 1, 500, 500, "stored", at + size(stream), "logo.bin") +
-       line("%5d %11d %13d  %-10s %11d  %s\n", 2, 0, 0, "stored", at + size(stream) + 500, "x/empty.dat") +
-       "3 entries, 0 damaged\n", 0},
-      {"list damaged", {{"a.fst", hostile}}, {"-l", "a.fst"}, header +
-       line("%5d %11d %13d  %-10s %11d  %s\n", 0, 5, 5, "damaged", 100000, "far.bin") +
-       line("%5d %11d %13d  %-10s %11d  %s\n", 1, -1, 3, "damaged", at, "neg.bin") +
-       line("%5d %11d %13d  %-10s %11d  %s\n", 2, 3, 3, "stored", at, "\\x1b[2Jevil\\xc3\\xa9.txt") +
-       "3 entries, 2 damaged\n", 1},
+  run_cli_cases(tool_path("PELLUX_TOOL", PELLUX_PATH), kPelluxBanner, {{"out", "<folder>"}}, {
+      {"list", {{"a.fst", sound}}, {"-l", "a.fst"}, header + line("%5d %11d %13d  %-10s %11d  %s\n", 0, size(stream), 3000, "compressed", at, "Data\\README.TXT") + line("%5d %11d %13d  %-10s %11d  %s\n", 1, 500, 500, "stored", at + size(stream), "logo.bin") + line("%5d %11d %13d  %-10s %11d  %s\n", 2, 0, 0, "stored", at + size(stream) + 500, "x/empty.dat") + "3 entries, 0 damaged\n", 0},
+      {"list damaged", {{"a.fst", hostile}}, {"-l", "a.fst"}, header + line("%5d %11d %13d  %-10s %11d  %s\n", 0, 5, 5, "damaged", 100000, "far.bin") + line("%5d %11d %13d  %-10s %11d  %s\n", 1, -1, 3, "damaged", at, "neg.bin") + line("%5d %11d %13d  %-10s %11d  %s\n", 2, 3, 3, "stored", at, "\\x1b[2Jevil\\xc3\\xa9.txt") + "3 entries, 2 damaged\n", 1},
       {"list a short table", {{"a.fst", fst_table(3, {})}}, {"-l", "a.fst"}, "Error reading FST table of contents\n", 1},
       {"test", {{"a.fst", sound}}, {"-t", "a.fst"}, "3 entries tested, 0 damaged\n", 0},
-      {"test damaged", {{"a.fst", hostile}}, {"-t", "a.fst"},
-       "Entry 0 (far.bin): its data does not lie inside the archive\n"
-       "Entry 1 (neg.bin): its data does not lie inside the archive\n3 entries tested, 2 damaged\n", 1},
-      {"test broken streams", {{"a.fst", broken}}, {"-t", "a.fst"},
-       "Entry 0 (short.txt): decodes to 3000 bytes, not 3001\nEntry 1 (long.txt): decodes to more than 2990 bytes\n"
-       "Entry 2 (noend.txt): its stream stops before its END\n3 entries tested, 3 damaged\n", 1},
+      {"test damaged", {{"a.fst", hostile}}, {"-t", "a.fst"}, "Entry 0 (far.bin): its data does not lie inside the archive\n" "Entry 1 (neg.bin): its data does not lie inside the archive\n3 entries tested, 2 damaged\n", 1},
+      {"test broken streams", {{"a.fst", broken}}, {"-t", "a.fst"}, "Entry 0 (short.txt): decodes to 3000 bytes, not 3001\nEntry 1 (long.txt): decodes to more than 2990 bytes\n" "Entry 2 (noend.txt): its stream stops before its END\n3 entries tested, 3 damaged\n", 1},
       {"extract all", {{"a.fst", sound}}, {"-x", "a.fst", "out"}, extracted_all + "3 entries extracted, 0 not\n", 0, all},
-      {"extract into a new folder", {{"a.fst", sound}}, {"-x", "a.fst", "out/new"}, extracted_all + "3 entries extracted, 0 not\n", 0, {{"new", "<folder>"}, {"new/README.TXT", text}, {"new/logo.bin", logo}, {"new/empty.dat", ""}}},
-      {"extract by pattern", {{"a.fst", sound}}, {"-x", "a.fst", "out", "*.txt", "dir\\?OGO.*"},
-       "Extracted README.TXT\nExtracted logo.bin\n2 entries extracted, 0 not\n", 0, {{"README.TXT", text}, {"logo.bin", logo}}},
-      {"names that cannot be files", {{"a.fst", names}}, {"-x", "a.fst", "out"},
-       "Extracted a.txt\nSkipped entry 1: A.TXT was already taken by an earlier entry\n"
-       "Refused entry 2: '..' cannot be a file name in the folder\nRefused entry 3: '' cannot be a file name in the folder\n"
-       "Refused entry 4: 'bad\\x01name' cannot be a file name in the folder\n1 entries extracted, 4 not\n", 1, {{"a.txt", "abc"}}},
-      {"names Windows reserves", {{"a.fst", reserved}}, {"-x", "a.fst", "out"}, "Extracted con.txt\nExtracted a:b\n2 entries extracted, 0 not\n", 0,
-       {{"con.txt", "abc"}, {"a:b", "abc"}}, "skip: Windows reserves these names; next row"},
-      {"names Windows reserves, on Windows", {{"a.fst", reserved}}, {"-x", "a.fst", "out"}, "Refused entry 0: 'con.txt' cannot be a file name in the folder\n"
-       "Refused entry 1: 'a:b' cannot be a file name in the folder\n0 entries extracted, 2 not\n", 1, {}, "only: Windows reserves these names"},
-      {"a file is there", {{"a.fst", sound}, {"out/logo.bin", "old"}}, {"-x", "a.fst", "out"},
-       "Extracted README.TXT\nCan't create logo.bin: it exists, or is not a plain file (-f replaces a file)\n"
-       "Extracted empty.dat\n2 entries extracted, 1 not\n", 1, {{"README.TXT", text}, {"logo.bin", "old"}, {"empty.dat", ""}}},
+      {"extract into a new folder", {{"a.fst", sound}}, {"-x", "a.fst", "out/new"}, extracted_all + "3 entries extracted, 0 not\n", 0, {{"out/new", "<folder>"}, {"out/new/README.TXT", text}, {"out/new/logo.bin", logo}, {"out/new/empty.dat", ""}}},
+      {"extract by pattern", {{"a.fst", sound}}, {"-x", "a.fst", "out", "*.txt", "dir\\?OGO.*"}, "Extracted README.TXT\nExtracted logo.bin\n2 entries extracted, 0 not\n", 0, {{"out/README.TXT", text}, {"out/logo.bin", logo}}},
+      {"names that cannot be files", {{"a.fst", names}}, {"-x", "a.fst", "out"}, "Extracted a.txt\nSkipped entry 1: A.TXT was already taken by an earlier entry\n" "Refused entry 2: '..' cannot be a file name in the folder\nRefused entry 3: '' cannot be a file name in the folder\n" "Refused entry 4: 'bad\\x01name' cannot be a file name in the folder\n1 entries extracted, 4 not\n", 1, {{"out/a.txt", "abc"}}},
+      {"names Windows reserves", {{"a.fst", reserved}}, {"-x", "a.fst", "out"}, "Extracted con.txt\nExtracted a:b\n2 entries extracted, 0 not\n", 0, {{"out/con.txt", "abc"}, {"out/a:b", "abc"}}, {}, "skip: Windows reserves these names; next row"},
+      {"names Windows reserves, on Windows", {{"a.fst", reserved}}, {"-x", "a.fst", "out"}, "Refused entry 0: 'con.txt' cannot be a file name in the folder\n" "Refused entry 1: 'a:b' cannot be a file name in the folder\n0 entries extracted, 2 not\n", 1, {}, {}, "only: Windows reserves these names"},
+      {"a file is there", {{"a.fst", sound}, {"out/logo.bin", "old"}}, {"-x", "a.fst", "out"}, logo_refused, 1, {{"out/README.TXT", text}, {"out/logo.bin", "old"}, {"out/empty.dat", ""}}},
       {"a file is there, -f", {{"a.fst", sound}, {"out/logo.bin", "old"}}, {"-xf", "a.fst", "out"}, extracted_all + "3 entries extracted, 0 not\n", 0, all},
-      {"a planted link", {{"a.fst", sound}, {"outside", "keep"}, {"out/logo.bin", "<link>../outside"}}, {"-x", "-f", "a.fst", "out"},
-       "Extracted README.TXT\nCan't create logo.bin: it exists, or is not a plain file (-f replaces a file)\n"
-       "Extracted empty.dat\n2 entries extracted, 1 not\n", 1, {{"README.TXT", text}, {"logo.bin", "<link>../outside"}, {"empty.dat", ""}}, kWineFollowsLinks},
-      {"a second name of the archive, -f", {{"a.fst", sound}, {"out/logo.bin", "<hard>a.fst"}}, {"-xf", "a.fst", "out"},
-       "Extracted README.TXT\nCan't create logo.bin: it exists, or is not a plain file (-f replaces a file)\n"
-       "Extracted empty.dat\n2 entries extracted, 1 not\n", 1, {{"README.TXT", text}, {"logo.bin", sound}, {"empty.dat", ""}}},
+      {"a planted link", {{"a.fst", sound}, {"outside", "keep"}, {"out/logo.bin", "<link>../outside"}}, {"-x", "-f", "a.fst", "out"}, logo_refused, 1, {{"out/README.TXT", text}, {"out/logo.bin", "<link>../outside"}, {"out/empty.dat", ""}}, {}, kWineFollowsLinks},
+      {"a second name of the archive, -f", {{"a.fst", sound}, {"out/logo.bin", "<hard>a.fst"}}, {"-xf", "a.fst", "out"}, logo_refused, 1, {{"out/README.TXT", text}, {"out/logo.bin", sound}, {"out/empty.dat", ""}}},
       {"no folder", {{"a.fst", sound}}, {"-x", "a.fst", "no/out"}, "Can't create folder 'no/out'\n", 1},
-      {"a write past the file-size limit", {{"a.fst", sound}}, {"-x", "a.fst", "out"},
-       "Error writing README.TXT\nExtracted logo.bin\nExtracted empty.dat\n2 entries extracted, 1 not\n", 1,
-       {{"README.TXT", text.substr(0, 1000)}, {"logo.bin", logo}, {"empty.dat", ""}}, "", 1000},
+      {"a write past the file-size limit", {{"a.fst", sound}}, {"-x", "a.fst", "out"}, "Error writing README.TXT\nExtracted logo.bin\nExtracted empty.dat\n2 entries extracted, 1 not\n", 1, {{"out/README.TXT", text.substr(0, 1000)}, {"out/logo.bin", logo}, {"out/empty.dat", ""}}, {.file_size_limit = 1000}},
       {"a file where the folder goes", {{"a.fst", sound}, {"file", "x"}}, {"-x", "a.fst", "file"}, "Can't create folder 'file'\n", 1},
-      {"a FIFO where an entry goes, -f", {{"a.fst", sound}, {"out/logo.bin", "<fifo>"}}, {"-xf", "a.fst", "out"},
-       "Extracted README.TXT\nCan't create logo.bin: it exists, or is not a plain file (-f replaces a file)\n"
-       "Extracted empty.dat\n2 entries extracted, 1 not\n", 1, {{"README.TXT", text}, {"logo.bin", "<fifo>"}, {"empty.dat", ""}}},
-      {"an archive named -l", {{"-l", sound}}, {"--", "-l", "logo.bin", "out/x"}, "Found logo.bin  [CSize:500, USize:500]\n\n", 0, {{"x", logo}}},
+      {"a FIFO where an entry goes, -f", {{"a.fst", sound}, {"out/logo.bin", "<fifo>"}}, {"-xf", "a.fst", "out"}, logo_refused, 1, {{"out/README.TXT", text}, {"out/logo.bin", "<fifo>"}, {"out/empty.dat", ""}}},
+      {"an archive named -l", {{"-l", sound}}, {"--", "-l", "logo.bin", "out/x"}, "Found logo.bin  [CSize:500, USize:500]\n\n", 0, {{"out/x", logo}}},
       {"version", {}, {"--version"}, "pellux " PROJECT_VERSION "\n", 0},
       {"unknown option", {}, {"-z", "a.fst"}, usage, 0},
       {"no arguments", {}, {}, usage, 0},
@@ -217,44 +167,28 @@ TEST(ModesCliTest, CorvaneListsTestsAndUnpacks) {
   for (int i = 0; i <= 10; ++i) {
     const std::string name = (i < 10 ? "0" : "") + std::to_string(i) + ".bin";
     list += "u " + name + "\n";
-    unpacked_eleven[name] = "";
+    unpacked_eleven["out/" + name] = "";
   }
-  unpacked_eleven["list.txt"] = list;
+  unpacked_eleven["out/list.txt"] = list;
   // clang-format off
-  run_mode_cases(false, {
+  run_cli_cases(tool_path("CORVANE_TOOL", CORVANE_PATH), kCorvaneBanner, {{"out", "<folder>"}}, {
       {"list", {{"c.sol", sound}}, {"-l", "c.sol"}, summary(sound, 3, 20) + header + sound_lines + "3 entries, 0 problems\n", 0},
       {"list problems", {{"c.sol", problems}}, {"-l", "c.sol"}, problem_lines, 1},
-      {"list a data area offset that is no offset", {{"c.sol", bad_offset}}, {"-l", "c.sol"},
-       "Data area offset 13 is not 8 + 4 n inside the file\n" + summary(bad_offset, 0, 13) + header + "0 entries, 1 problems\n", 1},
-      {"list a data area offset past the end", {{"c.sol", far_offset}}, {"-l", "c.sol"},
-       "Data area offset 16777228 is not 8 + 4 n inside the file\n" + summary(far_offset, 0, 16777228) + header + "0 entries, 1 problems\n", 1},
-      {"list a short file", {{"c.sol", "abc"}}, {"-l", "c.sol"}, "The file is shorter than a container's two header words\n"
-       "c.sol: 3 bytes, 0 entries, data area at offset 0, checksum word 0x00000000\n" + header + "0 entries, 1 problems\n", 1},
+      {"list a data area offset that is no offset", {{"c.sol", bad_offset}}, {"-l", "c.sol"}, "Data area offset 13 is not 8 + 4 n inside the file\n" + summary(bad_offset, 0, 13) + header + "0 entries, 1 problems\n", 1},
+      {"list a data area offset past the end", {{"c.sol", far_offset}}, {"-l", "c.sol"}, "Data area offset 16777228 is not 8 + 4 n inside the file\n" + summary(far_offset, 0, 16777228) + header + "0 entries, 1 problems\n", 1},
+      {"list a short file", {{"c.sol", "abc"}}, {"-l", "c.sol"}, "The file is shorter than a container's two header words\n" "c.sol: 3 bytes, 0 entries, data area at offset 0, checksum word 0x00000000\n" + header + "0 entries, 1 problems\n", 1},
       {"list no file", {}, {"-l", "c.sol"}, "Can't open container 'c.sol'\n", 1},
       {"test", {{"c.sol", sound}}, {"-t", "c.sol"}, "3 entries tested, 0 damaged, 0 problems\n", 0},
-      {"test a wrong length word", {{"c.sol", wrong_length}}, {"-t", "c.sol"},
-       "Entry 0: decodes to 3000 bytes, not 3001\n3 entries tested, 1 damaged, 0 problems\n", 1},
-      {"test a stream that decodes to more", {{"c.sol", long_stream}}, {"-t", "c.sol"},
-       "Entry 0: decodes to more than 2999 bytes\n3 entries tested, 1 damaged, 0 problems\n", 1},
-      {"test a stream without END", {{"c.sol", broken}}, {"-t", "c.sol"},
-       "Entry 0: its stream stops before its END\n1 entries tested, 1 damaged, 0 problems\n", 1},
-      {"unpack", {{"c.sol", sound}}, {"-x", "c.sol", "out"}, "Unpacked 3 of 3 entries into out\n", 0,
-       {{"0.bin", text}, {"1.bin", "stored"}, {"2.bin", ""}, {"list.txt", "c 0.bin\nu 1.bin\nu 2.bin\n"}}},
+      {"test a wrong length word", {{"c.sol", wrong_length}}, {"-t", "c.sol"}, "Entry 0: decodes to 3000 bytes, not 3001\n3 entries tested, 1 damaged, 0 problems\n", 1},
+      {"test a stream that decodes to more", {{"c.sol", long_stream}}, {"-t", "c.sol"}, "Entry 0: decodes to more than 2999 bytes\n3 entries tested, 1 damaged, 0 problems\n", 1},
+      {"test a stream without END", {{"c.sol", broken}}, {"-t", "c.sol"}, "Entry 0: its stream stops before its END\n1 entries tested, 1 damaged, 0 problems\n", 1},
+      {"unpack", {{"c.sol", sound}}, {"-x", "c.sol", "out"}, "Unpacked 3 of 3 entries into out\n", 0, {{"out/0.bin", text}, {"out/1.bin", "stored"}, {"out/2.bin", ""}, {"out/list.txt", "c 0.bin\nu 1.bin\nu 2.bin\n"}}},
       {"unpack eleven", {{"c.sol", eleven}}, {"-x", "c.sol", "out"}, "Unpacked 11 of 11 entries into out\n", 0, unpacked_eleven},
-      {"unpack a damaged container", {{"c.sol", bad_offset}}, {"-x", "c.sol", "out"},
-       "Data area offset 13 is not 8 + 4 n inside the file\nContainer 'c.sol' is damaged: nothing unpacked\n", 1},
-      {"unpack a wrong length word", {{"c.sol", wrong_length}}, {"-x", "c.sol", "out"},
-       "Entry 0: its stream does not decode to its 3001 bytes\nUnpacked 2 of 3 entries into out\n", 1,
-       {{"1.bin", "stored"}, {"2.bin", ""}, {"list.txt", "c 0.bin\nu 1.bin\nu 2.bin\n"}}},
-      {"unpack past the file-size limit", {{"c.sol", sound}}, {"-x", "c.sol", "out"},
-       "Error writing out/0.bin\nUnpacked 2 of 3 entries into out\n", 1,
-       {{"0.bin", text.substr(0, 1000)}, {"1.bin", "stored"}, {"2.bin", ""}, {"list.txt", "c 0.bin\nu 1.bin\nu 2.bin\n"}}, "", 1000},
-      {"unpack where a file is", {{"c.sol", sound}, {"out/list.txt", "old"}}, {"-x", "c.sol", "out"},
-       "Can't create out/list.txt: it exists, or is not a plain file (-f replaces a file)\nUnpacked 3 of 3 entries into out\n", 1,
-       {{"0.bin", text}, {"1.bin", "stored"}, {"2.bin", ""}, {"list.txt", "old"}}},
-      {"unpack where a file is, -f", {{"c.sol", sound}, {"out/list.txt", "old"}}, {"-xf", "c.sol", "out"},
-       "Unpacked 3 of 3 entries into out\n", 0,
-       {{"0.bin", text}, {"1.bin", "stored"}, {"2.bin", ""}, {"list.txt", "c 0.bin\nu 1.bin\nu 2.bin\n"}}},
+      {"unpack a damaged container", {{"c.sol", bad_offset}}, {"-x", "c.sol", "out"}, "Data area offset 13 is not 8 + 4 n inside the file\nContainer 'c.sol' is damaged: nothing unpacked\n", 1},
+      {"unpack a wrong length word", {{"c.sol", wrong_length}}, {"-x", "c.sol", "out"}, "Entry 0: its stream does not decode to its 3001 bytes\nUnpacked 2 of 3 entries into out\n", 1, {{"out/1.bin", "stored"}, {"out/2.bin", ""}, {"out/list.txt", "c 0.bin\nu 1.bin\nu 2.bin\n"}}},
+      {"unpack past the file-size limit", {{"c.sol", sound}}, {"-x", "c.sol", "out"}, "Error writing out/0.bin\nUnpacked 2 of 3 entries into out\n", 1, {{"out/0.bin", text.substr(0, 1000)}, {"out/1.bin", "stored"}, {"out/2.bin", ""}, {"out/list.txt", "c 0.bin\nu 1.bin\nu 2.bin\n"}}, {.file_size_limit = 1000}},
+      {"unpack where a file is", {{"c.sol", sound}, {"out/list.txt", "old"}}, {"-x", "c.sol", "out"}, "Can't create out/list.txt: it exists, or is not a plain file (-f replaces a file)\nUnpacked 3 of 3 entries into out\n", 1, {{"out/0.bin", text}, {"out/1.bin", "stored"}, {"out/2.bin", ""}, {"out/list.txt", "old"}}},
+      {"unpack where a file is, -f", {{"c.sol", sound}, {"out/list.txt", "old"}}, {"-xf", "c.sol", "out"}, "Unpacked 3 of 3 entries into out\n", 0, {{"out/0.bin", text}, {"out/1.bin", "stored"}, {"out/2.bin", ""}, {"out/list.txt", "c 0.bin\nu 1.bin\nu 2.bin\n"}}},
       {"version", {}, {"--version"}, "corvane " PROJECT_VERSION "\n", 0},
       {"unknown option", {}, {"-z", "list", "c.sol"}, usage, 0},
       {"a thread count that is no number", {}, {"-j", "2x", "list", "c.sol"}, usage, 0},

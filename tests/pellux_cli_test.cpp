@@ -114,29 +114,21 @@ TEST(PelluxCliTest, ExtractsAndReportsEveryOutcome) {
       row("count far above a piped archive", fst_table(16000000, {}), "x.bin", kShortTable, 1, "", "out", small_memory, "/dev/stdin", 0, kNoStdinPath),
       row("negative count", fst_table(0xFFFFFFFF, {}), "x.bin", no_table_memory, 1),
       row("count beyond 4 GiB of table", fst_table(20000000, {}), "x.bin", no_table_memory, 1),
-      row("negative stored size", one_record(data, -1, 3, "abc"), "x.bin",
-       found_x(-1, 3) + "Error -- Can't allocate memory for the FST file dir\\x.bin.\n", 1),
+      row("negative stored size", one_record(data, -1, 3, "abc"), "x.bin", found_x(-1, 3) + "Error -- Can't allocate memory for the FST file dir\\x.bin.\n", 1),
       row("entry past the end", one_record(data + 3, 1, 1, "abc"), "x.bin", found_x(1, 1) + kShortEntry, 1),
-      row("entry longer than the archive", one_record(data, 0x7FFFFFFF, 0x7FFFFFFF, "abc"), "x.bin",
-       found_x(0x7FFFFFFF, 0x7FFFFFFF) + kShortEntry, 1, "", "out", small_memory),
+      row("entry longer than the archive", one_record(data, 0x7FFFFFFF, 0x7FFFFFFF, "abc"), "x.bin", found_x(0x7FFFFFFF, 0x7FFFFFFF) + kShortEntry, 1, "", "out", small_memory),
       row("negative offset", one_record(-5, 3, 3, "abc"), "x.bin", found_x(3, 3) + kShortEntry, 1),
       row("negative offset, empty entry", one_record(-5, 0, 0, "abc"), "x.bin", found_x(0, 0) + kShortEntry, 1),
       row("entry behind a piped table", one_record(2, 3, 3, "abc"), "x.bin", found_x(3, 3) + kShortEntry, 1, "", "out", {}, "/dev/stdin", 0, kNoStdinPath),
-      row("uncompressed size below -16", one_record(data, 3, -17, "abc"), "x.bin",
-       found_x(3, -17) + "Error -- Can't allocate memory to decompress FST file\n", 1),
-      row("stream shorter than recorded", one_record(data, size(stream), 100, stream), "x.bin",
-       found_x(size(stream), 100) + kSizeWarning, 0, text),
+      row("uncompressed size below -16", one_record(data, 3, -17, "abc"), "x.bin", found_x(3, -17) + "Error -- Can't allocate memory to decompress FST file\n", 1),
+      row("stream shorter than recorded", one_record(data, size(stream), 100, stream), "x.bin", found_x(size(stream), 100) + kSizeWarning, 0, text),
       // Cut at 16 bytes beyond what its record claims.
-      row("stream longer than recorded", one_record(data, size(long_stream), 10, long_stream), "x.bin",
-       found_x(size(long_stream), 10) + kSizeWarning, 0, std::string(26, 'm')),
+      row("stream longer than recorded", one_record(data, size(long_stream), 10, long_stream), "x.bin", found_x(size(long_stream), 10) + kSizeWarning, 0, std::string(26, 'm')),
       row("name of 250 bytes", one_record(data, 3, 3, "abc", std::string(250, 'N')), std::string(250, 'n'),
        found(std::string(250, 'N'), 3, 3), 0, "abc"),
-      row("name with control bytes", one_record(data, 3, 3, "abc", "\x1b]0;title\x07x.bin\x7f"), "\x1b]0;title\x07x.bin\x7f",
-       found("\\x1b]0;title\\x07x.bin\\x7f", 3, 3), 0, "abc"),
-      row("output write fails", one_record(data, 100000, 100000, std::string(100000, 'w')), "x.bin",
-       found_x(100000, 100000) + "Error writing to output file\n", 1, "", "/dev/full"),
-      row("output reaches the file size limit", one_record(data, 100000, 100000, std::string(100000, 'w')), "x.bin",
-       found_x(100000, 100000) + "Error writing to output file\n", 1, std::string(50000, 'w'), "out", small_files),
+      row("name with control bytes", one_record(data, 3, 3, "abc", "\x1b]0;title\x07x.bin\x7f"), "\x1b]0;title\x07x.bin\x7f", found("\\x1b]0;title\\x07x.bin\\x7f", 3, 3), 0, "abc"),
+      row("output write fails", one_record(data, 100000, 100000, std::string(100000, 'w')), "x.bin", found_x(100000, 100000) + "Error writing to output file\n", 1, "", "/dev/full"),
+      row("output reaches the file size limit", one_record(data, 100000, 100000, std::string(100000, 'w')), "x.bin", found_x(100000, 100000) + "Error writing to output file\n", 1, std::string(50000, 'w'), "out", small_files),
       // Closing the output fails silently; the status says so.
       row("output close fails", ok, "x.bin", found_x(3, 3), 255, "", "/dev/full"),
       // A 32-bit length would read as 100 bytes, too short for the table.
@@ -144,10 +136,8 @@ TEST(PelluxCliTest, ExtractsAndReportsEveryOutcome) {
       row("empty entry past the end", one_record(data + 1000, 0, 0, ""), "x.bin", found_x(0, 0), 0),
       // With standard output closed the messages go nowhere; they must not go into the output.
       row("standard output closed", ok, "x.bin", "", 0, "abc", "out", closed),
-      row("no memory for an entry", fst_table(1, {{data, big, big, "big.bin"}}), "big.bin", found("big.bin", big, big) +
-       "Error -- Can't allocate memory for the FST file big.bin.\n", 1, "", "out", less_memory, "a.fst", uint64_t{data} + big, kWineNeedsAddressSpace),
-      row("no memory to decode", fst_table(1, {{data, size(tiny), 0x7FFFFFFF, "z"}}) + tiny, "z", found("z", size(tiny), 0x7FFFFFFF) +
-       "Error -- Can't allocate memory to decompress FST file\n", 1, "", "out", less_memory, "a.fst", 0, kWineNeedsAddressSpace),
+      row("no memory for an entry", fst_table(1, {{data, big, big, "big.bin"}}), "big.bin", found("big.bin", big, big) + "Error -- Can't allocate memory for the FST file big.bin.\n", 1, "", "out", less_memory, "a.fst", uint64_t{data} + big, kWineNeedsAddressSpace),
+      row("no memory to decode", fst_table(1, {{data, size(tiny), 0x7FFFFFFF, "z"}}) + tiny, "z", found("z", size(tiny), 0x7FFFFFFF) + "Error -- Can't allocate memory to decompress FST file\n", 1, "", "out", less_memory, "a.fst", 0, kWineNeedsAddressSpace),
       // A million records, really there (all zeros), that outgrow the memory.
       row("no memory for the table", le32_bytes(1000000), "z", no_table_memory, 1, "", "out", less_memory, "a.fst", 4 + uint64_t{262} * 1000000, kWineNeedsAddressSpace),
   });
