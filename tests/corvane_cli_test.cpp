@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "fst_writer.h"
+#include "stream_model.h"
 #include "support.h"
 
 namespace {
@@ -39,19 +39,28 @@ std::string data_area(const std::vector<Entry>& entries) {
   return data;
 }
 
-// The container laid out from scratch: checksum, data area offset, offset words, data area.
-std::string expected_container(const std::vector<Entry>& entries) {
-  const auto d = static_cast<uint32_t>(8 + 4 * entries.size());
-  std::string body = le32_bytes(d);
-  uint32_t position = d;
-  for (const Entry& e : entries) {
-    body += le32_bytes(position | (e.compressed ? 0x40000000u : 0));
-    position += static_cast<uint32_t>(data_area({e}).size());
-  }
-  body += data_area(entries);
-  uint32_t sum = 0;
+// A container of the given words after the checksum word, then `data`; the checksum word is
+// the sum of the bytes after it plus `checksum_error`.
+std::string container(const std::vector<uint32_t>& words, const std::string& data,
+                      uint32_t checksum_error = 0) {
+  std::string body;
+  for (const uint32_t word : words) body += le32_bytes(word);
+  body += data;
+  uint32_t sum = checksum_error;
   for (const char byte : body) sum += static_cast<uint8_t>(byte);
   return le32_bytes(sum) + body;
+}
+
+// The container laid out from scratch: data area offset, offset words, data area.
+std::string expected_container(const std::vector<Entry>& entries) {
+  std::vector<uint32_t> words{static_cast<uint32_t>(8 + 4 * entries.size())};
+  std::string data;
+  for (const Entry& e : entries) {
+    words.push_back(static_cast<uint32_t>(words[0] + data.size()) |
+                    (e.compressed ? 0x40000000u : 0));
+    data += data_area({e});
+  }
+  return container(words, data);
 }
 
 // Each row: the list, the entries the container must hold, and the warnings. Every folder
@@ -225,6 +234,74 @@ TEST(CorvaneCliTest, RunsInOneFolderAtOnceNeverMix) {
     const std::string staged = read_file(dir / kStaging);
     ASSERT_TRUE(staged == data_area(first) || staged == data_area(second));
   }
+}
+
+TEST(CorvaneCliTest, ListsTestsAndUnpacks) {
+  // clang-format off
+  const std::string text = text_like(3000, 1), stream = encode(text);
+  const auto size = static_cast<uint32_t>(stream.size());
+  const uint32_t c = 0x40000000;
+  const std::string sound = container({20, 20 | c, 24 + size, 30 + size}, le32_bytes(3000) + stream + "stored");
+  const std::string wrong_length = container({20, 20 | c, 24 + size, 30 + size}, le32_bytes(3001) + stream + "stored");
+  const std::string long_stream = container({20, 20 | c, 24 + size, 30 + size}, le32_bytes(2999) + stream + "stored");
+  const std::string broken = container({12, 12 | c}, le32_bytes(3) + pack_codes({{256, 9}, {'a', 9}, {'b', 9}, {'c', 9}, {0, 12}}));
+  const std::string problems = container({28, 28 | c, 30, 10, 0x80000000 | 29, 28}, "0123456789", 1);
+  const std::string bad_offset = container({13}, "12345"), far_offset = container({0x100000C, 12}, "abcd");
+  const std::string header = "Index      Offset  Kind              Length    Original\n";
+  const std::string sound_lines = line("%5d %11u  %-10s %13u %11u\n", 0, 20u, "compressed", size + 4, 3000u) +
+      line("%5d %11u  %-10s %13u\n", 1, 24 + size, "stored", 6u) + line("%5d %11u  %-10s %13u\n", 2, 30 + size, "stored", 0u);
+  // The first line of a listing: size, count, data area offset and checksum word.
+  const auto summary = [](const std::string& bytes, size_t count, uint32_t data_offset) {
+    const auto* word = reinterpret_cast<const uint8_t*>(bytes.data());
+    return line("c.sol: %zu bytes, %zu entries, data area at offset %u, checksum word 0x%08X\n", bytes.size(), count,
+                data_offset, static_cast<uint32_t>(word[0] | word[1] << 8 | word[2] << 16 | word[3] << 24));
+  };
+  uint32_t sum = 0;
+  for (const char byte : problems.substr(4)) sum += static_cast<uint8_t>(byte);
+  const std::string problem_lines = line("Checksum word 0x%08X does not match the bytes after it (their sum: 0x%08X)\n", sum + 1, sum) +
+      "Entry 2: offset 10 lies outside the data area\nEntry 3: bit 31 of its offset word is set\n"
+      "Entry 4: offset 28 comes before the entry listed before it\nEntry 0: compressed, but too short for its length word\n" +
+      summary(problems, 5, 28) + header + line("%5d %11u  %-10s %13u %11u\n", 0, 28u, "compressed", 2u, 0u) +
+      line("%5d %11u  %-10s %13u\n", 1, 30u, "stored", 0u) + line("%5d %11u  %-10s %13u\n", 2, 10u, "stored", 19u) +
+      line("%5d %11u  %-10s %13u\n", 3, 29u, "stored", 0u) + line("%5d %11u  %-10s %13u\n", 4, 28u, "stored", 10u) + "5 entries, 5 problems\n";
+  const std::string usage = "Usage: corvane <file list> <SOL, SAV, PKK or MPK file to create>\n";
+  const std::string eleven = container({52, 52, 52, 52, 52, 52, 52, 52, 52, 52, 52, 52}, "");
+  std::string list;
+  std::map<std::string, std::string> unpacked_eleven;
+  for (int i = 0; i <= 10; ++i) {
+    const std::string name = (i < 10 ? "0" : "") + std::to_string(i) + ".bin";
+    list += "u " + name + "\n";
+    unpacked_eleven["out/" + name] = "";
+  }
+  unpacked_eleven["out/list.txt"] = list;
+  run_cli_cases(tool_path("CORVANE_TOOL", CORVANE_PATH), kBanner, {{"out", "<folder>"}}, {
+      {"list", {{"c.sol", sound}}, {"-l", "c.sol"}, summary(sound, 3, 20) + header + sound_lines + "3 entries, 0 problems\n", 0},
+      {"list problems", {{"c.sol", problems}}, {"-l", "c.sol"}, problem_lines, 1},
+      {"list a data area offset that is no offset", {{"c.sol", bad_offset}}, {"-l", "c.sol"}, "Data area offset 13 is not 8 + 4 n inside the file\n" + summary(bad_offset, 0, 13) + header + "0 entries, 1 problems\n", 1},
+      {"list a data area offset past the end", {{"c.sol", far_offset}}, {"-l", "c.sol"}, "Data area offset 16777228 is not 8 + 4 n inside the file\n" + summary(far_offset, 0, 16777228) + header + "0 entries, 1 problems\n", 1},
+      {"list a short file", {{"c.sol", "abc"}}, {"-l", "c.sol"}, "The file is shorter than a container's two header words\n" "c.sol: 3 bytes, 0 entries, data area at offset 0, checksum word 0x00000000\n" + header + "0 entries, 1 problems\n", 1},
+      {"list no file", {}, {"-l", "c.sol"}, "Can't open container 'c.sol'\n", 1},
+      {"test", {{"c.sol", sound}}, {"-t", "c.sol"}, "3 entries tested, 0 damaged, 0 problems\n", 0},
+      {"test a wrong length word", {{"c.sol", wrong_length}}, {"-t", "c.sol"}, "Entry 0: decodes to 3000 bytes, not 3001\n3 entries tested, 1 damaged, 0 problems\n", 1},
+      {"test a stream that decodes to more", {{"c.sol", long_stream}}, {"-t", "c.sol"}, "Entry 0: decodes to more than 2999 bytes\n3 entries tested, 1 damaged, 0 problems\n", 1},
+      {"test a stream without END", {{"c.sol", broken}}, {"-t", "c.sol"}, "Entry 0: its stream stops before its END\n1 entries tested, 1 damaged, 0 problems\n", 1},
+      {"unpack", {{"c.sol", sound}}, {"-x", "c.sol", "out"}, "Unpacked 3 of 3 entries into out\n", 0, {{"out/0.bin", text}, {"out/1.bin", "stored"}, {"out/2.bin", ""}, {"out/list.txt", "c 0.bin\nu 1.bin\nu 2.bin\n"}}},
+      {"unpack eleven", {{"c.sol", eleven}}, {"-x", "c.sol", "out"}, "Unpacked 11 of 11 entries into out\n", 0, unpacked_eleven},
+      {"unpack a damaged container", {{"c.sol", bad_offset}}, {"-x", "c.sol", "out"}, "Data area offset 13 is not 8 + 4 n inside the file\nContainer 'c.sol' is damaged: nothing unpacked\n", 1},
+      {"unpack a wrong length word", {{"c.sol", wrong_length}}, {"-x", "c.sol", "out"}, "Entry 0: its stream does not decode to its 3001 bytes\nUnpacked 2 of 3 entries into out\n", 1, {{"out/1.bin", "stored"}, {"out/2.bin", ""}, {"out/list.txt", "c 0.bin\nu 1.bin\nu 2.bin\n"}}},
+      {"unpack past the file-size limit", {{"c.sol", sound}}, {"-x", "c.sol", "out"}, "Error writing out/0.bin\nUnpacked 2 of 3 entries into out\n", 1, {{"out/0.bin", text.substr(0, 1000)}, {"out/1.bin", "stored"}, {"out/2.bin", ""}, {"out/list.txt", "c 0.bin\nu 1.bin\nu 2.bin\n"}}, {.file_size_limit = 1000}},
+      {"unpack where a file is", {{"c.sol", sound}, {"out/list.txt", "old"}}, {"-x", "c.sol", "out"}, "Can't create out/list.txt: it exists, or is not a plain file (-f replaces a file)\nUnpacked 3 of 3 entries into out\n", 1, {{"out/0.bin", text}, {"out/1.bin", "stored"}, {"out/2.bin", ""}, {"out/list.txt", "old"}}},
+      {"unpack where a file is, -f", {{"c.sol", sound}, {"out/list.txt", "old"}}, {"-xf", "c.sol", "out"}, "Unpacked 3 of 3 entries into out\n", 0, {{"out/0.bin", text}, {"out/1.bin", "stored"}, {"out/2.bin", ""}, {"out/list.txt", "c 0.bin\nu 1.bin\nu 2.bin\n"}}},
+      {"version", {}, {"--version"}, "corvane " PROJECT_VERSION "\n", 0},
+      {"unknown option", {}, {"-z", "list", "c.sol"}, usage, 0},
+      {"a thread count that is no number", {}, {"-j", "2x", "list", "c.sol"}, usage, 0},
+      {"a thread count of 0", {}, {"-j0", "list", "c.sol"}, usage, 0},
+      {"no thread count", {}, {"-j"}, usage, 0},
+      {"no arguments", {}, {}, usage, 0},
+      {"one argument", {}, {"list"}, usage, 0},
+      {"three arguments", {}, {"list", "out.sol", "extra"}, usage, 0},
+  });
+  // clang-format on
 }
 
 }  // namespace

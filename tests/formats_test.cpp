@@ -31,9 +31,7 @@ TEST(FormatsTest, BaseNameDropsDriveAndDirectoriesAndCutsEachPart) {
 // then a start too late or a stored file too large by its reported size, then a failed read,
 // then what was really read or encoded.
 TEST(FormatsTest, EntriesAreJudgedInTheOrderABuildMeetsThem) {
-  using corvane::EntryStep;
-  using corvane::ListedError;
-  using corvane::Verdict;
+  using corvane::EntryStep, corvane::ListedError, corvane::Verdict;
   const int64_t gib = int64_t{1} << 30;
   // The data area starts at 8 + 4 (index + 1) as long as this entry is the last.
   const struct {

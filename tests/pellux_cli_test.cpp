@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "fst_writer.h"
+#include "stream_model.h"
 #include "support.h"
 
 namespace {
 
 using namespace testing_support;
 using namespace tools;
+using namespace std::string_literals;
 
 const std::string kBanner = "-- pellux -- read and extract a file from an FST or DPK file --\n\n";
 const std::string kNotFound = "Couldn't find an entry by that name";
@@ -56,29 +58,23 @@ TEST(PelluxCliTest, ExtractsAndReportsEveryOutcome) {
   const std::string stream = encode_stream(text),
                     long_stream = encode_stream(std::string(5000, 'm'));
   const auto size = [](const std::string& s) { return static_cast<int32_t>(s.size()); };
-  ToolOptions small_memory, less_memory, small_files, closed;
-  less_memory.address_space_limit = uint64_t{256} << 20;
+  const ToolOptions less_memory{.address_space_limit = 256 << 20},
+      small_files{.file_size_limit = 50000}, closed{.closed_stdio = true};
   const int32_t big = 512 << 20;
   const std::string tiny = encode_stream("tiny");
   // Not under the sanitizers, whose runtime needs more address space, nor under wine, which
   // needs about 2 GiB to start; there the rows still check the message.
-  if (!kSanitized && !tools_under_wine()) small_memory.address_space_limit = uint64_t{128} << 20;
-  small_files.file_size_limit = 50000;
-  closed.closed_stdio = true;
+  const ToolOptions small_memory{.address_space_limit =
+                                     kSanitized || tools_under_wine() ? 0 : 128u << 20};
   // Entries of every kind, from a file and through a pipe, found by base name.
-  const std::vector<FstEntry> kinds = {
-      {"data\\Sounds\\BOOM.WAV", random_bytes(40000, 1), true},
-      {"docs.old/readme", "stored text\r\n", false},
-      {"C:empty.bin", "", false},
-      {"nothing.z", "", true},
-      {"maps/run.bin", std::string(1000000, '\x07'), true},
+  // clang-format off
+  const std::vector<FstEntry> kinds = {{"data\\Sounds\\BOOM.WAV", random_bytes(40000, 1), true}, {"docs.old/readme", "stored text\r\n", false},
+      {"C:empty.bin", "", false}, {"nothing.z", "", true}, {"maps/run.bin", std::string(1000000, '\x07'), true},
       {"bin/tool", random_bytes(3000, 2) + std::string(5000, '\0') + random_bytes(3000, 3), true}};
   const std::string all = make_fst(kinds);
-  const std::string lookups = make_fst({{"one\\a.txt", "1", false},
-                                        {"two/A.TXT", "2", false},
-                                        {"@x", "3", false},
-                                        {"\xC9t\xC9.txt", "4", false},
-                                        {std::string("half\0hidden", 11), "5", false}});
+  const std::string lookups = make_fst({{"one\\a.txt", "1", false}, {"two/A.TXT", "2", false}, {"@x", "3", false},
+      {"\xC9t\xC9.txt", "4", false}, {std::string("half\0hidden", 11), "5", false}});
+  // clang-format on
   const auto found_kind = [&kinds](size_t i) {
     const auto stored = kinds[i].compressed ? encode_stream(kinds[i].data) : kinds[i].data;
     return found(kinds[i].name, static_cast<int64_t>(stored.size()),
@@ -142,6 +138,73 @@ TEST(PelluxCliTest, ExtractsAndReportsEveryOutcome) {
       row("no memory for the table", le32_bytes(1000000), "z", no_table_memory, 1, "", "out", less_memory, "a.fst", 4 + uint64_t{262} * 1000000, kWineNeedsAddressSpace),
   });
   // clang-format on
+}
+
+TEST(PelluxCliTest, ListsTestsAndExtractsMany) {
+  // clang-format off
+  const std::string text = text_like(3000, 1), logo = random_bytes(500, 2), stream = encode(text);
+  const auto size = [](const std::string& s) { return static_cast<int32_t>(s.size()); };
+  const std::string sound = make_fst({{"Data\\README.TXT", text, true}, {"logo.bin", logo, false}, {"x/empty.dat", "", false}});
+  const int32_t at = 4 + 262 * 3;
+  const std::string header = "Index      Stored  Uncompressed  Kind            Offset  Name\n";
+  // Damaged records: data past the end, a negative size; a name that would command a terminal.
+  const std::string hostile = fst_table(3, {{100000, 5, 5, "far.bin"}, {at, -1, 3, "neg.bin"}, {at, 3, 3, "\x1b[2Jevil\xC3\xA9.txt"}}) + "abc";
+  // Streams that decode short, long, or to the right size without their END.
+  const std::string no_end = pack_codes({{256, 9}, {'a', 9}, {'b', 9}, {'c', 9}, {0, 12}});
+  const std::string broken = fst_table(3, {{at, size(stream), 3001, "short.txt"}, {at, size(stream), 2990, "long.txt"},
+                                           {at + size(stream), size(no_end), 3, "noend.txt"}}) + stream + no_end;
+  const std::string names = fst_table(5, {{at + 524, 3, 3, "one/a.txt"}, {at + 524, 3, 3, "TWO\\A.TXT"}, {at + 524, 3, 3, "dir/.."},
+                                          {at + 524, 3, 3, "C:"}, {at + 524, 3, 3, "bad\x01name"}}) + "abc";
+  const std::string reserved = fst_table(2, {{at - 262, 3, 3, "con.txt"}, {at - 262, 3, 3, "x/a:b"}}) + "abc";
+  const std::map<std::string, std::string> all = {{"out/README.TXT", text}, {"out/logo.bin", logo}, {"out/empty.dat", ""}};
+  const std::string usage = "Usage: pellux <FST file> <file to extract> <file to create>\n\n"
+      "    The name of the file to extract should *not* contain path info.\n    pellux will ignore any directory path given it.\n";
+  const std::string logo_refused = "Extracted README.TXT\nCan't create logo.bin: it exists, or is not a plain file (-f replaces "
+      "a file)\nExtracted empty.dat\n2 entries extracted, 1 not\n";
+  const std::string extracted_all = "Extracted README.TXT\nExtracted logo.bin\nExtracted empty.dat\n";
+  run_cli_cases(tool_path("PELLUX_TOOL", PELLUX_PATH), kBanner, {{"out", "<folder>"}}, {
+      {"list", {{"a.fst", sound}}, {"-l", "a.fst"}, header + line("%5d %11d %13d  %-10s %11d  %s\n", 0, size(stream), 3000, "compressed", at, "Data\\README.TXT") + line("%5d %11d %13d  %-10s %11d  %s\n", 1, 500, 500, "stored", at + size(stream), "logo.bin") + line("%5d %11d %13d  %-10s %11d  %s\n", 2, 0, 0, "stored", at + size(stream) + 500, "x/empty.dat") + "3 entries, 0 damaged\n", 0},
+      {"list damaged", {{"a.fst", hostile}}, {"-l", "a.fst"}, header + line("%5d %11d %13d  %-10s %11d  %s\n", 0, 5, 5, "damaged", 100000, "far.bin") + line("%5d %11d %13d  %-10s %11d  %s\n", 1, -1, 3, "damaged", at, "neg.bin") + line("%5d %11d %13d  %-10s %11d  %s\n", 2, 3, 3, "stored", at, "\\x1b[2Jevil\\xc3\\xa9.txt") + "3 entries, 2 damaged\n", 1},
+      {"list a short table", {{"a.fst", fst_table(3, {})}}, {"-l", "a.fst"}, "Error reading FST table of contents\n", 1},
+      {"test", {{"a.fst", sound}}, {"-t", "a.fst"}, "3 entries tested, 0 damaged\n", 0},
+      {"test damaged", {{"a.fst", hostile}}, {"-t", "a.fst"}, "Entry 0 (far.bin): its data does not lie inside the archive\n" "Entry 1 (neg.bin): its data does not lie inside the archive\n3 entries tested, 2 damaged\n", 1},
+      {"test broken streams", {{"a.fst", broken}}, {"-t", "a.fst"}, "Entry 0 (short.txt): decodes to 3000 bytes, not 3001\nEntry 1 (long.txt): decodes to more than 2990 bytes\n" "Entry 2 (noend.txt): its stream stops before its END\n3 entries tested, 3 damaged\n", 1},
+      {"extract all", {{"a.fst", sound}}, {"-x", "a.fst", "out"}, extracted_all + "3 entries extracted, 0 not\n", 0, all},
+      {"extract into a new folder", {{"a.fst", sound}}, {"-x", "a.fst", "out/new"}, extracted_all + "3 entries extracted, 0 not\n", 0, {{"out/new", "<folder>"}, {"out/new/README.TXT", text}, {"out/new/logo.bin", logo}, {"out/new/empty.dat", ""}}},
+      {"extract by pattern", {{"a.fst", sound}}, {"-x", "a.fst", "out", "*.txt", "dir\\?OGO.*"}, "Extracted README.TXT\nExtracted logo.bin\n2 entries extracted, 0 not\n", 0, {{"out/README.TXT", text}, {"out/logo.bin", logo}}},
+      {"names that cannot be files", {{"a.fst", names}}, {"-x", "a.fst", "out"}, "Extracted a.txt\nSkipped entry 1: A.TXT was already taken by an earlier entry\n" "Refused entry 2: '..' cannot be a file name in the folder\nRefused entry 3: '' cannot be a file name in the folder\n" "Refused entry 4: 'bad\\x01name' cannot be a file name in the folder\n1 entries extracted, 4 not\n", 1, {{"out/a.txt", "abc"}}},
+      {"names Windows reserves", {{"a.fst", reserved}}, {"-x", "a.fst", "out"}, "Extracted con.txt\nExtracted a:b\n2 entries extracted, 0 not\n", 0, {{"out/con.txt", "abc"}, {"out/a:b", "abc"}}, {}, "skip: Windows reserves these names; next row"},
+      {"names Windows reserves, on Windows", {{"a.fst", reserved}}, {"-x", "a.fst", "out"}, "Refused entry 0: 'con.txt' cannot be a file name in the folder\n" "Refused entry 1: 'a:b' cannot be a file name in the folder\n0 entries extracted, 2 not\n", 1, {}, {}, "only: Windows reserves these names"},
+      {"a file is there", {{"a.fst", sound}, {"out/logo.bin", "old"}}, {"-x", "a.fst", "out"}, logo_refused, 1, {{"out/README.TXT", text}, {"out/logo.bin", "old"}, {"out/empty.dat", ""}}},
+      {"a file is there, -f", {{"a.fst", sound}, {"out/logo.bin", "old"}}, {"-xf", "a.fst", "out"}, extracted_all + "3 entries extracted, 0 not\n", 0, all},
+      {"a planted link", {{"a.fst", sound}, {"outside", "keep"}, {"out/logo.bin", "<link>../outside"}}, {"-x", "-f", "a.fst", "out"}, logo_refused, 1, {{"out/README.TXT", text}, {"out/logo.bin", "<link>../outside"}, {"out/empty.dat", ""}}, {}, kWineFollowsLinks},
+      {"a second name of the archive, -f", {{"a.fst", sound}, {"out/logo.bin", "<hard>a.fst"}}, {"-xf", "a.fst", "out"}, logo_refused, 1, {{"out/README.TXT", text}, {"out/logo.bin", sound}, {"out/empty.dat", ""}}},
+      {"no folder", {{"a.fst", sound}}, {"-x", "a.fst", "no/out"}, "Can't create folder 'no/out'\n", 1},
+      {"a write past the file-size limit", {{"a.fst", sound}}, {"-x", "a.fst", "out"}, "Error writing README.TXT\nExtracted logo.bin\nExtracted empty.dat\n2 entries extracted, 1 not\n", 1, {{"out/README.TXT", text.substr(0, 1000)}, {"out/logo.bin", logo}, {"out/empty.dat", ""}}, {.file_size_limit = 1000}},
+      {"a file where the folder goes", {{"a.fst", sound}, {"file", "x"}}, {"-x", "a.fst", "file"}, "Can't create folder 'file'\n", 1},
+      {"a FIFO where an entry goes, -f", {{"a.fst", sound}, {"out/logo.bin", "<fifo>"}}, {"-xf", "a.fst", "out"}, logo_refused, 1, {{"out/README.TXT", text}, {"out/logo.bin", "<fifo>"}, {"out/empty.dat", ""}}},
+      {"an archive named -l", {{"-l", sound}}, {"--", "-l", "logo.bin", "out/x"}, "Found logo.bin  [CSize:500, USize:500]\n\n", 0, {{"out/x", logo}}},
+      {"version", {}, {"--version"}, "pellux " PROJECT_VERSION "\n", 0},
+      {"unknown option", {}, {"-z", "a.fst"}, usage, 0},
+      {"no arguments", {}, {}, usage, 0},
+      {"two arguments", {}, {"a.fst", "x"}, usage, 0},
+      {"four arguments", {}, {"a.fst", "x", "out", "extra"}, usage, 0},
+  });
+  // clang-format on
+}
+
+// --help names every mode and option of each program, and succeeds.
+TEST(PelluxCliTest, HelpShowsEveryModeOfBothPrograms) {
+  const std::pair<std::string, std::vector<const char*>> tools[] = {
+      {tool_path("PELLUX_TOOL", PELLUX_PATH),
+       {"-l <FST file>", "-t <FST file>", "-x [-f] <FST file> <folder> [pattern ...]"}},
+      {tool_path("CORVANE_TOOL", CORVANE_PATH),
+       {"[-j N] <file list>", "-l <container>", "-t <container>", "-x [-f] <container> <folder>"}}};
+  for (const auto& [path, modes] : tools) {
+    const ToolRun run = run_tool(path, {"--help"});
+    EXPECT_EQ(run.status, 0);
+    for (const char* mode : modes) EXPECT_NE(run.output.find(mode), std::string::npos) << mode;
+  }
 }
 
 }  // namespace

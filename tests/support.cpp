@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -174,6 +175,15 @@ void run_cli_cases(const std::string& program, const std::string& banner,
   }
 }
 
+std::string line(const char* format, ...) {
+  char buffer[512];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  return buffer;
+}
+
 std::string le32_bytes(uint32_t value) {
   uint8_t bytes[4];
   common::put_le32(bytes, value);
@@ -188,16 +198,12 @@ std::string random_bytes(size_t count, uint32_t seed) {
 }
 
 std::string text_like(size_t length, uint32_t seed) {
-  static const char* const kWords[] = {"the",    "archive", "of",    "entries", "and",  "a",
-                                       "stream", "code",    "to",    "file",    "list", "is",
-                                       "data",   "offset",  "which", "each",    "byte", "table"};
+  static const char* const kWords[] = {"the ",  "archive ", "of ",    "entries ", "and ",
+                                       "a ",    "stream ",  "code ",  "to ",      "file ",
+                                       "list ", "is ",      "data, ", "offset.\n"};
   std::mt19937 engine(seed);
   std::string text;
-  while (text.size() < length) {
-    text += kWords[engine() % std::size(kWords)];
-    const uint32_t r = engine() % 16;
-    text += r == 0 ? ".\n" : r == 1 ? ", " : " ";
-  }
+  while (text.size() < length) text += kWords[engine() % std::size(kWords)];
   text.resize(length);
   return text;
 }

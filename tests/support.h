@@ -91,6 +91,8 @@ void make(const std::filesystem::path& dir, const std::string& name, const std::
 std::map<std::string, std::string> describe(const std::filesystem::path& dir);
 
 std::string le32_bytes(uint32_t value);
+// printf into a string.
+std::string line(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Deterministic pseudo-random bytes.
 std::string random_bytes(size_t count, uint32_t seed);
 // Text-like bytes: words from a small vocabulary with spaces, punctuation and line breaks.
