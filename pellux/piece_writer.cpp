@@ -8,16 +8,19 @@ namespace pellux {
 PieceWriter::PieceWriter(std::FILE* output, const uint8_t* buffer)
     : output_(output), buffer_(buffer) {
   try {
-    thread_ = std::thread([this] {
-      std::unique_lock lock(mutex_);
-      for (;;) {
-        changed_.wait(lock, [this] { return finished_ || ready_ > written_; });
-        write_ready(lock);
-        if (finished_ && written_ == ready_) return;
-      }
-    });
+    thread_ = std::thread(&PieceWriter::write_all, this);
   } catch (const std::system_error&) {
     // No second thread: publish writes each piece itself.
+  }
+}
+
+// The second thread: writes what is published until the last piece is written.
+void PieceWriter::write_all() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return finished_ || ready_ > written_; });
+    write_ready(lock);
+    if (finished_ && written_ == ready_) return;
   }
 }
 

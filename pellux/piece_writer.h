@@ -27,6 +27,7 @@ class PieceWriter {
   bool finish(size_t total);
 
  private:
+  void write_all();
   void write_ready(std::unique_lock<std::mutex>& lock);
 
   std::FILE* output_;

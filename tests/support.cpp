@@ -117,22 +117,22 @@ std::string read_file(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void make(const std::filesystem::path& dir, const std::string& name, const std::string& spec) {
+void make(const std::filesystem::path& dir, const std::string& name, const std::string& what) {
   const std::filesystem::path path = dir / name;
-  if (spec == "<folder>") {
+  if (what == "<folder>") {
     std::filesystem::create_directories(path);
-  } else if (spec == "<fifo>") {
+  } else if (what == "<fifo>") {
     mkfifo(path.c_str(), 0666);
-  } else if (spec.starts_with("<link>")) {
-    std::filesystem::create_symlink(spec.substr(6), path);
-  } else if (spec.starts_with("<hard>")) {
-    std::filesystem::create_hard_link(dir / spec.substr(6), path);
-  } else if (spec.starts_with("<zeros>")) {
-    const size_t colon = spec.find(':');
-    write_file(path, spec.substr(colon + 1));
-    std::filesystem::resize_file(path, std::stoull(spec.substr(7, colon - 7)));
+  } else if (what.starts_with("<link>")) {
+    std::filesystem::create_symlink(what.substr(6), path);
+  } else if (what.starts_with("<hard>")) {
+    std::filesystem::create_hard_link(dir / what.substr(6), path);
+  } else if (what.starts_with("<zeros>")) {
+    const size_t colon = what.find(':');
+    write_file(path, what.substr(colon + 1));
+    std::filesystem::resize_file(path, std::stoull(what.substr(7, colon - 7)));
   } else {
-    write_file(path, spec);
+    write_file(path, what);
   }
 }
 
@@ -159,8 +159,8 @@ void run_cli_cases(const std::string& program, const std::string& banner,
       continue;
     }
     ScratchDir dir;
-    for (const auto& [name, spec] : common) make(dir.path(), name, spec);
-    for (const auto& [name, spec] : c.files) make(dir.path(), name, spec);
+    for (const auto& [name, what] : common) make(dir.path(), name, what);
+    for (const auto& [name, what] : c.files) make(dir.path(), name, what);
     std::map<std::string, std::string> expected = describe(dir.path());
     for (const auto& [name, state] : c.after) {
       if (state == "<gone>") expected.erase(name);

@@ -86,8 +86,8 @@ void run_cli_cases(const std::string& program, const std::string& banner,
 
 void write_file(const std::filesystem::path& path, const std::string& bytes);
 std::string read_file(const std::filesystem::path& path);
-// Makes `name` in `dir` as `spec` says, and describes everything in `dir`, as run_cli_cases.
-void make(const std::filesystem::path& dir, const std::string& name, const std::string& spec);
+// Makes `name` in `dir` as `what` says, and describes everything in `dir`, as run_cli_cases.
+void make(const std::filesystem::path& dir, const std::string& name, const std::string& what);
 std::map<std::string, std::string> describe(const std::filesystem::path& dir);
 
 std::string le32_bytes(uint32_t value);
