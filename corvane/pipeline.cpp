@@ -1,6 +1,7 @@
 // The entry pipeline.
 #include "pipeline.h"
 
+#include <algorithm>
 #include <system_error>
 
 namespace corvane {
@@ -18,7 +19,8 @@ lzw::Encoder* encoder_for(const ListEntry& entry, std::unique_ptr<lzw::Encoder>&
 EntryPipeline::EntryPipeline(std::vector<const ListEntry*> staged, unsigned threads)
     : staged_(std::move(staged)), window_(8 * size_t{threads}), ready_(window_) {
   try {
-    while (threads > 1 && workers_.size() < threads)
+    // No more workers than entries: a short list does not start a thousand threads.
+    while (threads > 1 && workers_.size() < std::min(size_t{threads}, staged_.size()))
       workers_.emplace_back(&EntryPipeline::work, this);
   } catch (const std::system_error&) {
     // Fewer workers than asked for (none: each entry is prepared when it is taken).
