@@ -115,12 +115,9 @@ TEST(CorvaneCliTest, BuildsTheContainerTheListDescribes) {
     EXPECT_EQ(read_file(dir / kStaging), data_area(c.entries)) << "list: " << c.list;
     // Unpacking the container gives the files and a list that rebuild it byte for byte.
     EXPECT_EQ(corvane(dir, {"-x", "out.sol", "unpacked"}).status, 0);
-    ToolOptions in_unpacked;
-    in_unpacked.cwd = dir / "unpacked";
-    EXPECT_EQ(run_tool(tool_path("CORVANE_TOOL", CORVANE_PATH), {"list.txt", "../rebuilt.sol"},
-                       in_unpacked)
-                  .status,
-              0);
+    const ToolOptions in_unpacked{.cwd = dir / "unpacked"};
+    const std::string program = tool_path("CORVANE_TOOL", CORVANE_PATH);
+    EXPECT_EQ(run_tool(program, {"list.txt", "../rebuilt.sol"}, in_unpacked).status, 0);
     EXPECT_EQ(read_file(dir / "rebuilt.sol"), read_file(dir / "out.sol")) << "list: " << c.list;
   }
 }
@@ -135,10 +132,11 @@ TEST(CorvaneCliTest, ReportsEveryFailureWithStatus1) {
   const std::map<std::string, std::string> empty_outputs = {{"out.sol", ""}, {kStaging, ""}};
   const std::string same = "Output file 'out.sol' is the same file as the input\n";
   const std::string no_staging = "Can't open temporary data file.\n",
-                    staged_a = data_area({{true, "some bytes"}});
+                    mib = "<zeros>1048576:", staged_a = data_area({{true, "some bytes"}});
   const ToolOptions small_files{.file_size_limit = 50000}, closed{.closed_stdio = true};
   const ToolOptions small_memory{.address_space_limit = 160 << 20};
-  // One thread: every worker thread's own allocator arena takes address space too.
+  // One thread: each worker's allocator arena takes address space too, and a worker may read a
+  // file ahead before the staged bytes show that it cannot fit.
   const std::vector<std::string> one_thread = {"-j1", "list", "out.sol"};
   const auto list = [](const std::string& text) {
     return std::pair<const std::string, std::string>{"list", text};
@@ -161,7 +159,7 @@ TEST(CorvaneCliTest, ReportsEveryFailureWithStatus1) {
       {"staging file is a planted link", {list("c a.bin\n"), {kStaging, "<link>outside.txt"}}, kArgs, no_staging, 1, {{"out.sol", ""}}, {}, kWineFollowsLinks},
       {"staging file is a FIFO", {list("c a.bin\n"), {kStaging, "<fifo>"}}, kArgs, no_staging, 1, {{"out.sol", ""}}},
       {"staging file is another file's second name", {list("c a.bin\n"), {kStaging, "<hard>outside.txt"}}, kArgs, no_staging, 1, {{"out.sol", ""}}},
-      {"listed file missing after 1 MiB went into the container", {list("u big.bin\nc missing.bin\n"), {"big.bin", "<zeros>1048576:"}}, kArgs, "Error -- can't open file missing.bin\n", 1, {{"out.sol", ""}, {kStaging, std::string(1 << 20, '\0')}}},
+      {"listed file missing after 1 MiB went into the container", {list("u mib.bin\nc missing.bin\n"), {"mib.bin", mib}}, kArgs, "Error -- can't open file missing.bin\n", 1, {{"out.sol", ""}, {kStaging, std::string(1 << 20, '\0')}}},
       {"list holds only u", {list("u")}, kArgs, "Error -- can't open file \n", 1, empty_outputs},
       {"listed file is a folder", {list("u sub\n"), {"sub", "<folder>"}}, kArgs, "Error reading file sub\n", 1, empty_outputs, {}, "skip: on Windows fopen refuses a folder; next row"},
       {"listed file is a folder, Windows", {list("u sub\n"), {"sub", "<folder>"}}, kArgs, "Error -- can't open file sub\n", 1, empty_outputs, {}, "only: fopen refuses a folder"},
@@ -169,10 +167,11 @@ TEST(CorvaneCliTest, ReportsEveryFailureWithStatus1) {
       {"listed file of 2 GiB", {list("c big.bin\n"), {"big.bin", two_gib}}, kArgs, "Error -- big.bin is too large (2 GiB or more)\n", 1, empty_outputs},
       // A 32-bit size would read as 100 bytes. Names in UTF-8 on the command line and in the list.
       {"listed file of 4 GiB + 100 bytes", {list("c été.bin\n"), {"été.bin", "<zeros>4294967396:"}}, {"list", "ünï.sol"}, "Error -- été.bin is too large (2 GiB or more)\n", 1, {{"ünï.sol", ""}, {kStaging, ""}}},
-      {"container would reach 2 GiB", {list("u big.bin\n"), {"big.bin", "<zeros>2147483636:"}}, kArgs, too_large, 1, empty_outputs},
+      {"container would reach 2 GiB after 1 MiB went into it", {list("u mib.bin\nu big.bin\n"), {"mib.bin", mib}, {"big.bin", "<zeros>2146435060:"}}, one_thread, too_large, 1, {{"out.sol", ""}, {kStaging, std::string(1 << 20, '\0')}}},
       {"staging write fails", {list("u big.bin\n"), {"big.bin", "<zeros>100000:"}}, {"list", "/dev/null"}, "Error writing big.bin to tempfile.\n", 1, {{kStaging, std::string(50000, '\0')}}, small_files},
       {"staging close fails", {list("c a.bin\nu big.bin\n"), {"big.bin", "<zeros>49990:"}}, {"list", "/dev/null"}, "Error writing temporary data file\n", 1, {{kStaging, staged_a + std::string(50000 - staged_a.size(), '\0')}}, small_files},
       {"container write fails", {list("c a.bin\n")}, {"list", "/dev/full"}, "Error writing output file '/dev/full'\n", 1, {{kStaging, staged_a}}},
+      {"container write of 1 MiB fails", {list("u mib.bin\n"), {"mib.bin", mib}}, {"list", "/dev/full"}, "Error writing output file '/dev/full'\n", 1, {{kStaging, std::string(1 << 20, '\0')}}},
       {"container write fails at its size limit", {list("u big.bin\n"), {"big.bin", "<zeros>49995:"}}, kArgs, "Error writing output file 'out.sol'\n", 1, {{"out.sol", ""}, {kStaging, std::string(49995, '\0')}}, small_files},
       // With standard output closed the messages go nowhere; they must not go into a file.
       {"standard output closed", {list("x data\nu a.bin\nc missing\n")}, kArgs, "", 1, {{"out.sol", ""}, {kStaging, "some bytes"}}, closed},
