@@ -62,7 +62,7 @@ example-archive: build
 windows:
 	cmake --preset windows
 	cmake --build build-windows -j$(JOBS) --target corvane pellux
-	sh windows/check_imports.sh build-windows/corvane.exe build-windows/pellux.exe
+	sh cmake/check_imports.sh build-windows/corvane.exe build-windows/pellux.exe
 
 # The command-line tests against the Windows executables, run under wine.
 windows-test: build windows

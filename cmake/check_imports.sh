@@ -1,6 +1,6 @@
 #!/bin/sh
 # Fails unless every given Windows executable imports only DLLs that Windows itself ships, so
-# that it runs on a bare system: windows/check_imports.sh PROGRAM.exe...
+# that it runs on a bare system: cmake/check_imports.sh PROGRAM.exe...
 set -eu
 objdump=${OBJDUMP:-x86_64-w64-mingw32-objdump}
 for exe in "$@"; do
