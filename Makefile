@@ -75,14 +75,18 @@ format-check:
 	clang-format --dry-run -Werror $(FORMAT_FILES)
 
 # Plants faults in the program code one at a time and reports what no test notices (needs
-# python3; takes one to two hours on two cores). Scratch folders of killed tests go to
-# build-mutate/tmp.
+# python3, and for faults in the Windows sources what windows-test needs; takes about an hour
+# on two cores). Scratch folders of killed tests go to build-mutate/tmp.
 mutate:
 	cmake --preset release -B build-mutate -DCORVANE_BUILD_BENCH=OFF
 	cmake --build build-mutate -j$(JOBS)
+	cmake --preset windows -B build-mutate-windows
+	cmake --build build-mutate-windows -j$(JOBS) --target corvane pellux
 	mkdir -p build-mutate/tmp
 	TMPDIR=$(CURDIR)/build-mutate/tmp ../shared/tools/mutate --build build-mutate \
-	  --src common lzw corvane pellux --sample 300 --seed 1 --log build-mutate/mutants.jsonl
+	  --src common lzw corvane pellux --sample 300 --seed 1 --log build-mutate/mutants.jsonl \
+	  --build-cmd 'sh tests/mutant_step.sh build {build} build-mutate-windows' \
+	  --test-cmd 'sh tests/mutant_step.sh test {build} build-mutate-windows'
 
 # The size of the tests against the program code.
 size-check:
@@ -103,4 +107,4 @@ install-check: build
 
 clean:
 	rm -rf build build-programs build-dev build-asan build-tsan build-fuzz build-ci build-mutate \
-	  build-windows
+	  build-mutate-windows build-windows
