@@ -68,7 +68,7 @@ std::string expected_container(const std::vector<Entry>& entries) {
 // character, entries may be glued or share a line, and a scan cut short keeps what it did not
 // reach.
 TEST(CorvaneCliTest, BuildsTheContainerTheListDescribes) {
-  const std::string a = "first file", b = random_bytes(5000, 1);
+  const std::string a = "first file", b = random_bytes(70000, 1);
   const std::string proc_version = read_file("/proc/version");
   const struct {
     std::string list;
@@ -132,7 +132,7 @@ TEST(CorvaneCliTest, ReportsEveryFailureWithStatus1) {
   const std::map<std::string, std::string> empty_outputs = {{"out.sol", ""}, {kStaging, ""}};
   const std::string same = "Output file 'out.sol' is the same file as the input\n";
   const std::string no_staging = "Can't open temporary data file.\n",
-                    mib = "<zeros>1048576:", staged_a = data_area({{true, "some bytes"}});
+                    mib = "<zeros>1048577:", staged_a = data_area({{true, "some bytes"}});
   const ToolOptions small_files{.file_size_limit = 50000}, closed{.closed_stdio = true};
   const ToolOptions small_memory{.address_space_limit = 160 << 20};
   // One thread: each worker's allocator arena takes address space too, and a worker may read a
@@ -159,7 +159,7 @@ TEST(CorvaneCliTest, ReportsEveryFailureWithStatus1) {
       {"staging file is a planted link", {list("c a.bin\n"), {kStaging, "<link>outside.txt"}}, kArgs, no_staging, 1, {{"out.sol", ""}}, {}, kWineFollowsLinks},
       {"staging file is a FIFO", {list("c a.bin\n"), {kStaging, "<fifo>"}}, kArgs, no_staging, 1, {{"out.sol", ""}}},
       {"staging file is another file's second name", {list("c a.bin\n"), {kStaging, "<hard>outside.txt"}}, kArgs, no_staging, 1, {{"out.sol", ""}}},
-      {"listed file missing after 1 MiB went into the container", {list("u mib.bin\nc missing.bin\n"), {"mib.bin", mib}}, kArgs, "Error -- can't open file missing.bin\n", 1, {{"out.sol", ""}, {kStaging, std::string(1 << 20, '\0')}}},
+      {"listed file missing after 1 MiB went into the container", {list("u mib.bin\nc missing.bin\n"), {"mib.bin", mib}}, kArgs, "Error -- can't open file missing.bin\n", 1, {{"out.sol", ""}, {kStaging, std::string((1 << 20) + 1, '\0')}}},
       {"list holds only u", {list("u")}, kArgs, "Error -- can't open file \n", 1, empty_outputs},
       {"listed file is a folder", {list("u sub\n"), {"sub", "<folder>"}}, kArgs, "Error reading file sub\n", 1, empty_outputs, {}, "skip: on Windows fopen refuses a folder; next row"},
       {"listed file is a folder, Windows", {list("u sub\n"), {"sub", "<folder>"}}, kArgs, "Error -- can't open file sub\n", 1, empty_outputs, {}, "only: fopen refuses a folder"},
@@ -167,11 +167,11 @@ TEST(CorvaneCliTest, ReportsEveryFailureWithStatus1) {
       {"listed file of 2 GiB", {list("c big.bin\n"), {"big.bin", two_gib}}, kArgs, "Error -- big.bin is too large (2 GiB or more)\n", 1, empty_outputs},
       // A 32-bit size would read as 100 bytes. Names in UTF-8 on the command line and in the list.
       {"listed file of 4 GiB + 100 bytes", {list("c été.bin\n"), {"été.bin", "<zeros>4294967396:"}}, {"list", "ünï.sol"}, "Error -- été.bin is too large (2 GiB or more)\n", 1, {{"ünï.sol", ""}, {kStaging, ""}}},
-      {"container would reach 2 GiB after 1 MiB went into it", {list("u mib.bin\nu big.bin\n"), {"mib.bin", mib}, {"big.bin", "<zeros>2146435060:"}}, one_thread, too_large, 1, {{"out.sol", ""}, {kStaging, std::string(1 << 20, '\0')}}},
+      {"container would reach 2 GiB after 1 MiB went into it", {list("u mib.bin\nu big.bin\n"), {"mib.bin", mib}, {"big.bin", "<zeros>2146435060:"}}, one_thread, too_large, 1, {{"out.sol", ""}, {kStaging, std::string((1 << 20) + 1, '\0')}}},
       {"staging write fails", {list("u big.bin\n"), {"big.bin", "<zeros>100000:"}}, {"list", "/dev/null"}, "Error writing big.bin to tempfile.\n", 1, {{kStaging, std::string(50000, '\0')}}, small_files},
       {"staging close fails", {list("c a.bin\nu big.bin\n"), {"big.bin", "<zeros>49990:"}}, {"list", "/dev/null"}, "Error writing temporary data file\n", 1, {{kStaging, staged_a + std::string(50000 - staged_a.size(), '\0')}}, small_files},
       {"container write fails", {list("c a.bin\n")}, {"list", "/dev/full"}, "Error writing output file '/dev/full'\n", 1, {{kStaging, staged_a}}},
-      {"container write of 1 MiB fails", {list("u mib.bin\n"), {"mib.bin", mib}}, {"list", "/dev/full"}, "Error writing output file '/dev/full'\n", 1, {{kStaging, std::string(1 << 20, '\0')}}},
+      {"container write of 1 MiB fails", {list("u mib.bin\n"), {"mib.bin", mib}}, kArgs, "Error writing output file 'out.sol'\n", 1, {{"out.sol", ""}, {kStaging, std::string((1 << 20) + 1, '\0')}}, {.file_size_limit = (1 << 20) + 4}},
       {"container write fails at its size limit", {list("u big.bin\n"), {"big.bin", "<zeros>49995:"}}, kArgs, "Error writing output file 'out.sol'\n", 1, {{"out.sol", ""}, {kStaging, std::string(49995, '\0')}}, small_files},
       // With standard output closed the messages go nowhere; they must not go into a file.
       {"standard output closed", {list("x data\nu a.bin\nc missing\n")}, kArgs, "", 1, {{"out.sol", ""}, {kStaging, "some bytes"}}, closed},
@@ -245,7 +245,7 @@ TEST(CorvaneCliTest, ListsTestsAndUnpacks) {
   const std::string long_stream = container({20, 20 | c, 24 + size, 30 + size}, le32_bytes(2999) + stream + "stored");
   const std::string broken = container({12, 12 | c}, le32_bytes(3) + pack_codes({{256, 9}, {'a', 9}, {'b', 9}, {'c', 9}, {0, 12}}));
   const std::string problems = container({28, 28 | c, 30, 10, 0x80000000 | 29, 28}, "0123456789", 1);
-  const std::string bad_offset = container({13}, "12345"), far_offset = container({0x100000C, 12}, "abcd");
+  const std::string bad_offset = container({13}, "12345"), far_offset = container({0x100000C, 12}, "abcd"), word_only = container({12, 12 | c}, le32_bytes(5));
   const std::string header = "Index      Offset  Kind              Length    Original\n";
   const std::string sound_lines = line("%5d %11u  %-10s %13u %11u\n", 0, 20u, "compressed", size + 4, 3000u) +
       line("%5d %11u  %-10s %13u\n", 1, 24 + size, "stored", 6u) + line("%5d %11u  %-10s %13u\n", 2, 30 + size, "stored", 0u);
@@ -278,7 +278,8 @@ TEST(CorvaneCliTest, ListsTestsAndUnpacks) {
       {"list problems", {{"c.sol", problems}}, {"-l", "c.sol"}, problem_lines, 1},
       {"list a data area offset that is no offset", {{"c.sol", bad_offset}}, {"-l", "c.sol"}, "Data area offset 13 is not 8 + 4 n inside the file\n" + summary(bad_offset, 0, 13) + header + "0 entries, 1 problems\n", 1},
       {"list a data area offset past the end", {{"c.sol", far_offset}}, {"-l", "c.sol"}, "Data area offset 16777228 is not 8 + 4 n inside the file\n" + summary(far_offset, 0, 16777228) + header + "0 entries, 1 problems\n", 1},
-      {"list a short file", {{"c.sol", "abc"}}, {"-l", "c.sol"}, "The file is shorter than a container's two header words\n" "c.sol: 3 bytes, 0 entries, data area at offset 0, checksum word 0x00000000\n" + header + "0 entries, 1 problems\n", 1},
+      {"list a short file", {{"c.sol", "abcdefg"}}, {"-l", "c.sol"}, "The file is shorter than a container's two header words\n" "c.sol: 7 bytes, 0 entries, data area at offset 0, checksum word 0x00000000\n" + header + "0 entries, 1 problems\n", 1},
+      {"list a compressed entry of only its length word", {{"c.sol", word_only}}, {"-l", "c.sol"}, summary(word_only, 1, 12) + header + line("%5d %11u  %-10s %13u %11u\n", 0, 12u, "compressed", 4u, 5u) + "1 entries, 0 problems\n", 0},
       {"list no file", {}, {"-l", "c.sol"}, "Can't open container 'c.sol'\n", 1},
       {"test", {{"c.sol", sound}}, {"-t", "c.sol"}, "3 entries tested, 0 damaged, 0 problems\n", 0},
       {"test a wrong length word", {{"c.sol", wrong_length}}, {"-t", "c.sol"}, "Entry 0: decodes to 3000 bytes, not 3001\n3 entries tested, 1 damaged, 0 problems\n", 1},
