@@ -188,14 +188,14 @@ TEST(CorvaneCliTest, AnyThreadCountBuildsWhatOneThreadBuilds) {
   for (int i = 0; i < 40; ++i) {
     list += (i % 3 == 0 ? "u f" : "c f") + std::to_string(i) + (i % 7 == 3 ? " x junk " : "\n");
   }
-  const std::string lists[] = {list, list + "u missing\n" + list, list + "c sub\n" + list,
+  const std::string lists[] = {list, list + "c f0\nu missing\n" + list, list + "c sub\n" + list,
                                "u f1\nc f2\nu big.bin\n" + list};
   for (const std::string& l : lists) {
     std::string first;
     for (const std::string threads : {"-j1", "-j4"}) {
       ScratchDir dir;
       for (int i = 0; i < 40; ++i) {
-        const auto size = static_cast<size_t>(i * i * i) % 300000;
+        const size_t size = i == 0 ? size_t{16} << 20 : static_cast<size_t>(i * i * i) % 300000;
         write_file(dir / std::string("f").append(std::to_string(i)),
                    i % 2 ? text_like(size, static_cast<uint32_t>(i)) : random_bytes(size, 9));
       }
@@ -238,8 +238,7 @@ TEST(CorvaneCliTest, RunsInOneFolderAtOnceNeverMix) {
 TEST(CorvaneCliTest, ListsTestsAndUnpacks) {
   // clang-format off
   const std::string text = text_like(3000, 1), stream = encode(text);
-  const auto size = static_cast<uint32_t>(stream.size());
-  const uint32_t c = 0x40000000;
+  const uint32_t size = static_cast<uint32_t>(stream.size()), c = 0x40000000;
   const std::string sound = container({20, 20 | c, 24 + size, 30 + size}, le32_bytes(3000) + stream + "stored");
   const std::string wrong_length = container({20, 20 | c, 24 + size, 30 + size}, le32_bytes(3001) + stream + "stored");
   const std::string long_stream = container({20, 20 | c, 24 + size, 30 + size}, le32_bytes(2999) + stream + "stored");
@@ -257,10 +256,10 @@ TEST(CorvaneCliTest, ListsTestsAndUnpacks) {
   };
   uint32_t sum = 0;
   for (const char byte : problems.substr(4)) sum += static_cast<uint8_t>(byte);
-  const std::string problem_lines = line("Checksum word 0x%08X does not match the bytes after it (their sum: 0x%08X)\n", sum + 1, sum) +
+  const std::string problem_messages = line("Checksum word 0x%08X does not match the bytes after it (their sum: 0x%08X)\n", sum + 1, sum) +
       "Entry 2: offset 10 lies outside the data area\nEntry 3: bit 31 of its offset word is set\n"
-      "Entry 4: offset 28 comes before the entry listed before it\nEntry 0: compressed, but too short for its length word\n" +
-      summary(problems, 5, 28) + header + line("%5d %11u  %-10s %13u %11u\n", 0, 28u, "compressed", 2u, 0u) +
+      "Entry 4: offset 28 comes before the entry listed before it\nEntry 0: compressed, but too short for its length word\n";
+  const std::string problem_lines = problem_messages + summary(problems, 5, 28) + header + line("%5d %11u  %-10s %13u %11u\n", 0, 28u, "compressed", 2u, 0u) +
       line("%5d %11u  %-10s %13u\n", 1, 30u, "stored", 0u) + line("%5d %11u  %-10s %13u\n", 2, 10u, "stored", 19u) +
       line("%5d %11u  %-10s %13u\n", 3, 29u, "stored", 0u) + line("%5d %11u  %-10s %13u\n", 4, 28u, "stored", 10u) + "5 entries, 5 problems\n";
   const std::string usage = "Usage: corvane <file list> <SOL, SAV, PKK or MPK file to create>\n";
@@ -282,6 +281,7 @@ TEST(CorvaneCliTest, ListsTestsAndUnpacks) {
       {"list a compressed entry of only its length word", {{"c.sol", word_only}}, {"-l", "c.sol"}, summary(word_only, 1, 12) + header + line("%5d %11u  %-10s %13u %11u\n", 0, 12u, "compressed", 4u, 5u) + "1 entries, 0 problems\n", 0},
       {"list no file", {}, {"-l", "c.sol"}, "Can't open container 'c.sol'\n", 1},
       {"test", {{"c.sol", sound}}, {"-t", "c.sol"}, "3 entries tested, 0 damaged, 0 problems\n", 0},
+      {"test problems", {{"c.sol", problems}}, {"-t", "c.sol"}, problem_messages + "5 entries tested, 0 damaged, 5 problems\n", 1},
       {"test a wrong length word", {{"c.sol", wrong_length}}, {"-t", "c.sol"}, "Entry 0: decodes to 3000 bytes, not 3001\n3 entries tested, 1 damaged, 0 problems\n", 1},
       {"test a stream that decodes to more", {{"c.sol", long_stream}}, {"-t", "c.sol"}, "Entry 0: decodes to more than 2999 bytes\n3 entries tested, 1 damaged, 0 problems\n", 1},
       {"test a stream without END", {{"c.sol", broken}}, {"-t", "c.sol"}, "Entry 0: its stream stops before its END\n1 entries tested, 1 damaged, 0 problems\n", 1},
