@@ -16,10 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (corvane::read_list(list, entries) == corvane::ListError::kNone) {
     if (entries.empty() || entries.size() > size + 1) __builtin_trap();
     for (const corvane::ListEntry& entry : entries) {
-      if (entry.path.size() > corvane::kPathLimit ||
-          entry.path.find_first_of(" \t\n\v\f\r") != std::string::npos) {
-        __builtin_trap();
-      }
+      const bool blank = entry.path.find_first_of(" \t\n\v\f\r") != std::string::npos;
+      if (blank || entry.path.size() > corvane::kPathLimit) __builtin_trap();
     }
   }
   std::fclose(list);

@@ -126,6 +126,7 @@ TEST(CodecTest, DecoderSaysWhyItStopped) {
       {abc, 3, "abc", DecodeStop::kEnd},
       {abc.substr(0, 5), 3, "ab", DecodeStop::kStreamEnded},  // too short for c and END
       {abc.substr(0, 2), 3, "", DecodeStop::kStreamEnded},    // cut right after CLEAR
+      {"\x01\x01"s, 3, "", DecodeStop::kEnd},                // END alone, in two bytes
       {abc, 2, "ab", DecodeStop::kCapacity},
       {abc, 0, "", DecodeStop::kCapacity},
       // Literals above the byte range after CLEAR, at the start and in mid-stream, and strings
