@@ -69,7 +69,7 @@ TEST(PelluxCliTest, ExtractsAndReportsEveryOutcome) {
   // Entries of every kind, from a file and through a pipe, found by base name.
   // clang-format off
   const std::vector<FstEntry> kinds = {{"data\\Sounds\\BOOM.WAV", random_bytes(40000, 1), true}, {"docs.old/readme", "stored text\r\n", false},
-      {"C:empty.bin", "", false}, {"nothing.z", "", true}, {"maps/run.bin", std::string(1000000, '\x07'), true},
+      {"C:empty.bin", "", false}, {"nothing.z", "", true}, {"maps/run.bin", std::string(3000000, '\x07'), true},
       {"bin/tool", random_bytes(3000, 2) + std::string(5000, '\0') + random_bytes(3000, 3), true}};
   const std::string all = make_fst(kinds);
   const std::string lookups = make_fst({{"one\\a.txt", "1", false}, {"two/A.TXT", "2", false}, {"@x", "3", false},
