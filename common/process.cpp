@@ -1,12 +1,27 @@
-// Process set-up.
+// Process set-up on POSIX systems.
 #include "process.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <system_error>
+#include <thread>
 
 namespace common {
+namespace {
+
+sigset_t interruptions() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGHUP);
+  return set;
+}
+
+}  // namespace
 
 void prepare_process() {
   for (int fd = 0; fd <= 2; ++fd) {
@@ -14,6 +29,33 @@ void prepare_process() {
     if (fcntl(fd, F_GETFD) == -1 && open("/dev/null", O_RDWR) == -1) break;
   }
   std::signal(SIGXFSZ, SIG_IGN);
+  const sigset_t held = interruptions();
+  pthread_sigmask(SIG_BLOCK, &held, nullptr);
+}
+
+void watch_interrupts(std::function<void()> undo) {
+  // The signals are held back in every thread, so only this one takes them, by sigwait: it
+  // runs as an ordinary thread, free to take locks and call anything.
+  const auto watch = [undo = std::move(undo)] {
+    const sigset_t held = interruptions();
+    int signal = 0;
+    while (sigwait(&held, &signal) != 0) {
+    }
+    undo();
+    std::signal(signal, SIG_DFL);
+    sigset_t one;
+    sigemptyset(&one);
+    sigaddset(&one, signal);
+    pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+    raise(signal);
+  };
+  try {
+    std::thread(watch).detach();
+  } catch (const std::system_error&) {
+    // Without the thread an interruption is taken as the signal's default: the process ends.
+    const sigset_t held = interruptions();
+    pthread_sigmask(SIG_UNBLOCK, &held, nullptr);
+  }
 }
 
 }  // namespace common

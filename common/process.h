@@ -1,12 +1,20 @@
-// Process set-up both programs do before anything else.
+// Process set-up both programs do before anything else, and the watch for interruptions.
 #pragma once
+
+#include <functional>
 
 namespace common {
 
 // Opens the null device on any of the standard descriptors 0 to 2 that is closed, so that no
-// file the run opens can take one of them and receive its messages; and lets writes past a
+// file the run opens can take one of them and receive its messages; lets writes past a
 // file-size limit fail with an error instead of ending the process, so that they get their
-// message and status.
+// message and status; and holds SIGINT, SIGTERM and SIGHUP back from this thread and every
+// thread it starts, for watch_interrupts. Call it before any other thread starts.
 void prepare_process();
+
+// Starts a thread that waits for SIGINT, SIGTERM or SIGHUP (on Windows, Ctrl-C, Ctrl-Break or
+// the console closing), runs `undo`, and ends the process by that signal, so that a shell sees
+// 130, 143 or 129 as if the signal had ended it directly.
+void watch_interrupts(std::function<void()> undo);
 
 }  // namespace common

@@ -1,12 +1,35 @@
 // Process set-up on Windows.
-#include "common/process.h"
-
 #include <fcntl.h>
 #include <io.h>
 
 #include <cstdio>
+#include <cstdlib>
+
+#include "common/process.h"
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
 
 namespace common {
+namespace {
+
+// The console calls its handler with no room for the caller's state, so the one handler a
+// process installs finds what it must undo here.
+std::function<void()>& interruption_undo() {
+  static std::function<void()> undo;
+  return undo;
+}
+
+BOOL WINAPI on_console_event(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) {
+    return FALSE;
+  }
+  if (interruption_undo()) interruption_undo()();
+  // The status a POSIX shell shows for SIGINT (Ctrl-C), SIGTERM (Ctrl-Break) or SIGHUP.
+  ExitProcess(event == CTRL_C_EVENT ? 130 : event == CTRL_BREAK_EVENT ? 143 : 129);
+}
+
+}  // namespace
 
 void prepare_process() {
   // The messages are bytes, as on every platform: in the C runtime's text mode each line end
@@ -14,6 +37,12 @@ void prepare_process() {
   // file descriptor 0 to 2, even when the process started without those handles, and no signal
   // ends a process whose write fails.
   _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+}
+
+void watch_interrupts(std::function<void()> undo) {
+  interruption_undo() = std::move(undo);
+  SetConsoleCtrlHandler(on_console_event, TRUE);
 }
 
 }  // namespace common

@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -26,35 +24,34 @@ using common::fail;
 
 // The state of one build.
 struct Build {
-  const char* container_path = nullptr;
-  std::FILE* container = nullptr;
-  StagingFile staging;
-  int64_t staged_bytes = 0;  // the staging file's write position
+  common::RunFiles& run;
+  const char* container_path;
+  common::OutputFile container;
+  common::OutputFile staging;
+  int64_t staged_bytes = 0;  // of whole entries in the staging file
   uint32_t data_sum = 0;     // of every staged byte, modulo 2^32
   std::vector<TocNode> nodes;
   EntryPipeline* pipeline = nullptr;
-  // Data area bytes held back so that small entries reach the container in larger writes; the
-  // container is unbuffered, so that nothing can be written after a failed run emptied it.
-  common::Bytes held;
-  size_t held_length = 0;
 };
 
-// Entries shorter than this are held back and written to the container with others.
-constexpr size_t kDataPiece = size_t{1} << 20;
-
-// Writes what is held back; false when the write fails.
-bool write_held(Build& build) {
-  const size_t count = build.held_length;
-  build.held_length = 0;
-  return std::fwrite(build.held.get(), 1, count, build.container) == count;
-}
-
-// A failed run drops the work done ahead and leaves the container empty, as it was created:
-// its data area is written as the entries are staged, its header only once all are in.
+// A failed run drops the work done ahead and leaves the container empty, as it was created,
+// and the staging file holding whole entries only: every one staged before the failure, or,
+// when writing them is what failed, as many as reached it.
 void discard_container(Build& build) {
-  build.held_length = 0;
   if (build.pipeline != nullptr) build.pipeline->stop();
-  if (build.container != nullptr) common::truncate_file(build.container, 0);
+  build.container.abandon();
+  if (!build.staging.is_open()) return;
+  int64_t kept = build.staged_bytes;
+  if (!build.staging.write_out() || build.staging.reached() < kept) {
+    // The last entry that ends where the writing had got to.
+    kept = 0;
+    for (size_t i = 0; i < build.nodes.size(); ++i) {
+      const int64_t end =
+          i + 1 < build.nodes.size() ? int64_t{build.nodes[i + 1].offset} : build.staged_bytes;
+      if (end <= build.staging.reached()) kept = end;
+    }
+  }
+  build.staging.keep_first(kept);
 }
 
 [[noreturn]] void fail_entry(Build& build, ListedError error, EntryStep step, const char* path) {
@@ -66,6 +63,10 @@ void discard_container(Build& build) {
       fail(1, "Error reading file %s\n", path);
     case ListedError::kTooLarge:
       fail(1, "Error -- %s is too large (2 GiB or more)\n", path);
+    case ListedError::kIsContainer:
+      fail(1, "Output file '%s' is the same file as the input\n", build.container_path);
+    case ListedError::kIsStaging:
+      fail(1, "Error -- %s is the temporary data file\n", path);
     case ListedError::kNoMemory:
     case ListedError::kNone:
       break;
@@ -93,19 +94,16 @@ void stage_entry(Build& build, const std::string& path, const PreparedEntry& ent
     discard_container(build);
     fail(1, "Error allocating memory for TOC list\n");
   }
-  if (std::fwrite(entry.bytes.get(), 1, entry.length, build.staging.stream) != entry.length) {
+  if (!build.staging.write(entry.bytes.get(), entry.length)) {
+    build.nodes.pop_back();
     discard_container(build);
     fail(1, "Error writing %s to tempfile.\n", path.c_str());
   }
-  const bool hold = build.held && entry.length < kDataPiece;
-  if (hold) std::memcpy(build.held.get() + build.held_length, entry.bytes.get(), entry.length);
-  build.held_length += hold ? entry.length : 0;
-  if (((build.held_length >= kDataPiece || !hold) && !write_held(build)) ||
-      (!hold && std::fwrite(entry.bytes.get(), 1, entry.length, build.container) != entry.length)) {
+  build.staged_bytes += static_cast<int64_t>(entry.length);
+  if (!build.container.write(entry.bytes.get(), entry.length)) {
     discard_container(build);
     fail(1, "Error writing output file '%s'\n", build.container_path);
   }
-  build.staged_bytes += static_cast<int64_t>(entry.length);
   build.data_sum += entry.byte_sum;
 }
 
@@ -114,12 +112,13 @@ bool is_staged(const ListEntry& entry) {
 }
 
 // Stages every entry in list order; an entry with an unknown command is only warned about.
-void stage_list(Build& build, const std::vector<ListEntry>& entries, unsigned threads) {
+void stage_list(Build& build, const std::vector<ListEntry>& entries, unsigned threads,
+                const Outputs& outputs) {
   std::vector<const ListEntry*> staged;
   for (const ListEntry& entry : entries) {
     if (is_staged(entry)) staged.push_back(&entry);
   }
-  EntryPipeline pipeline(std::move(staged), threads);
+  EntryPipeline pipeline(std::move(staged), threads, outputs);
   build.pipeline = &pipeline;
   for (const ListEntry& entry : entries) {
     if (!is_staged(entry)) {
@@ -133,77 +132,101 @@ void stage_list(Build& build, const std::vector<ListEntry>& entries, unsigned th
 
 }  // namespace
 
-int build(const char* list_path, const char* container_path, unsigned threads) {
-  Build build;
-  build.container_path = container_path;
+int build(common::RunFiles& run, const char* list_path, const char* container_path,
+          unsigned threads) {
+  Build build{run, container_path, {}, {}, 0, 0, {}, nullptr};
 
   // The whole list is read before anything is created, so that nothing it names is touched
   // by a run that cannot read it.
-  std::FILE* list = std::fopen(list_path, "r");
+  std::FILE* list = common::open_input(list_path, true);
   if (list == nullptr) fail(1, "Can't open input file list '%s'\n", list_path);
+  common::FileId list_id{};
+  if (common::identify(list, list_id)) run.add_input(list_id);
   std::vector<ListEntry> entries;
   if (read_list(list, entries) != ListError::kNone) {
     fail(1, "Error reading file list '%s'\n", list_path);
   }
   std::fclose(list);
   // Creating the staging file or the container empties it: refuse before that when it is a
-  // file the run must read, or when the two are one file.
-  if (common::same_file(list_path, kStagingPath)) {
+  // file the run must read, or when the two are one file. The files are compared again once
+  // open, which a link made in between cannot pass.
+  common::FileId staging_id{}, container_id{}, listed{};
+  const bool staging_exists = common::identify_file(kStagingPath, staging_id);
+  const bool container_exists = common::identify_file(container_path, container_id);
+  if (staging_exists && staging_id == list_id) {
     fail(1, "Input file list '%s' is the temporary data file\n", list_path);
   }
-  if (common::same_file(list_path, build.container_path)) {
-    fail(1, "Output file '%s' is the same file as the input\n", build.container_path);
+  if (container_exists && container_id == list_id) {
+    fail(1, "Output file '%s' is the same file as the input\n", container_path);
   }
-  // Only a container that exists already can be a listed file.
-  common::FileId container{}, listed{};
-  const bool container_exists = common::identify_file(build.container_path, container);
   for (const ListEntry& entry : entries) {
     if (container_exists && is_staged(entry) && common::identify_file(entry.path.c_str(), listed) &&
-        listed == container) {
-      fail(1, "Output file '%s' is the same file as the input\n", build.container_path);
+        listed == container_id) {
+      fail(1, "Output file '%s' is the same file as the input\n", container_path);
     }
   }
-  if (common::same_file(kStagingPath, build.container_path)) {
-    fail(1, "Output file '%s' is the temporary data file\n", build.container_path);
+  if (staging_exists && container_exists && staging_id == container_id) {
+    fail(1, "Output file '%s' is the temporary data file\n", container_path);
   }
 
-  build.container = std::fopen(build.container_path, "w+b");
-  if (build.container == nullptr) fail(1, "Can't open output file '%s'\n", build.container_path);
-  // A container that did not exist before is the staging file only now that it does.
-  if (common::same_file(kStagingPath, build.container_path)) {
-    fail(1, "Output file '%s' is the temporary data file\n", build.container_path);
+  // The container is opened now but emptied only once this run holds the staging file: another
+  // run in this folder may still be writing it.
+  switch (build.container.open_kept(run, container_path, false)) {
+    case common::OutputError::kNone:
+      break;
+    case common::OutputError::kIsInput:
+      fail(1, "Output file '%s' is the same file as the input\n", container_path);
+    default:
+      fail(1, "Can't open output file '%s'\n", container_path);
   }
-  // Unbuffered: the data area goes out in whole entries, and nothing may be left in a buffer
-  // to be written after a failed run has emptied the container.
-  std::setvbuf(build.container, nullptr, _IONBF, 0);
-  build.held = common::allocate_bytes(2 * kDataPiece);
-  if (!open_staging_file(kStagingPath, build.staging)) {
+  // A container that did not exist before is the staging file only now that it does.
+  if (common::identify_file(kStagingPath, staging_id) && staging_id == build.container.id()) {
+    build.container.abandon();
+    fail(1, "Output file '%s' is the temporary data file\n", container_path);
+  }
+  StagingFile staging;
+  if (!open_staging_file(kStagingPath, staging) ||
+      build.staging.adopt_kept(run, staging.fd) != common::OutputError::kNone ||
+      !build.container.empty()) {
+    build.container.abandon();
     fail(1, "Can't open temporary data file.\n");
   }
-  // Small entries go out together; an entry larger than the buffer is written straight away.
-  std::setvbuf(build.staging.stream, nullptr, _IOFBF, size_t{64} << 10);
-  // Every listed entry is staged or the run fails, so the data area's place is known now.
+  const Outputs outputs{build.container.id(), build.staging.id()};
+  // Every listed entry is staged or the run fails, so the data area's place is known now: the
+  // header's room is filled with zeros until the header is known.
   const int64_t data_offset =
       data_area_offset(std::count_if(entries.begin(), entries.end(), is_staged));
-  if (!common::seek_to(build.container, data_offset)) {
-    fail(1, "Error writing output file '%s'\n", build.container_path);
+  std::vector<uint8_t> zeros(static_cast<size_t>(std::min<int64_t>(data_offset, 1 << 20)));
+  for (int64_t left = data_offset; left > 0; left -= static_cast<int64_t>(zeros.size())) {
+    const auto count = static_cast<size_t>(std::min<int64_t>(left, 1 << 20));
+    if (!build.container.write(zeros.data(), count)) {
+      discard_container(build);
+      fail(1, "Error writing output file '%s'\n", container_path);
+    }
   }
 
-  stage_list(build, entries, threads);
+  stage_list(build, entries, threads, outputs);
 
-  // Closing writes out what the staging stream still buffers; a failure there loses data.
-  // Flushed first: some C runtimes' fclose does not report a failure of its own last write.
-  if (std::fflush(build.staging.stream) != 0 || std::fclose(build.staging.stream) != 0) {
+  // What the staging file still buffers goes out first; a failure there loses data.
+  if (!build.staging.write_out()) {
     discard_container(build);
     fail(1, "Error writing temporary data file\n");
   }
-  if (!write_held(build) || !common::seek_to(build.container, 0) ||
-      !write_container(build.container, build.nodes, build.data_sum)) {
-    discard_container(build);
-    fail(1, "Error writing output file '%s'\n", build.container_path);
+  if (build.staging.finish() != common::OutputError::kNone) {
+    build.container.abandon();
+    fail(1, "Error writing temporary data file\n");
   }
-  if (std::fclose(build.container) != 0) {
-    fail(1, "Error writing output file '%s'\n", build.container_path);
+  std::vector<uint8_t> header;
+  try {
+    header = container_header(build.nodes, build.data_sum);
+  } catch (const std::bad_alloc&) {
+    discard_container(build);
+    fail(1, "Error allocating memory for TOC list\n");
+  }
+  if (!build.container.write_at(0, header.data(), header.size()) ||
+      build.container.finish() != common::OutputError::kNone) {
+    build.container.abandon();
+    fail(1, "Error writing output file '%s'\n", container_path);
   }
   return 0;
 }

@@ -1,7 +1,7 @@
 // The container's header: checksum word, data area offset, entry offset words.
 #include "container.h"
 
-#include <new>
+#include <cstddef>
 
 #include "common/le32.h"
 
@@ -14,15 +14,10 @@ uint32_t byte_sum(uint32_t word) {
 
 }  // namespace
 
-bool write_container(std::FILE* container, const std::vector<TocNode>& nodes, uint32_t data_sum) {
+std::vector<uint8_t> container_header(const std::vector<TocNode>& nodes, uint32_t data_sum) {
   const auto data_offset =
       static_cast<uint32_t>(data_area_offset(static_cast<int64_t>(nodes.size())));
-  std::vector<uint8_t> header;
-  try {
-    header.resize(data_offset);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
+  std::vector<uint8_t> header(data_offset);
   common::put_le32(header.data() + 4, data_offset);
   uint32_t checksum = data_sum + byte_sum(data_offset);
   for (size_t i = 0; i < nodes.size(); ++i) {
@@ -31,7 +26,7 @@ bool write_container(std::FILE* container, const std::vector<TocNode>& nodes, ui
     checksum += byte_sum(word);
   }
   common::put_le32(header.data(), checksum);
-  return std::fwrite(header.data(), 1, header.size(), container) == header.size();
+  return header;
 }
 
 }  // namespace corvane

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <vector>
 
 namespace corvane {
@@ -38,9 +37,9 @@ constexpr uint32_t offset_word(const TocNode& node, uint32_t data_offset) {
   return (node.offset + data_offset) | (node.compressed ? kCompressedFlag : 0);
 }
 
-// Writes the header at the stream's position: the checksum word, the data area offset and one
-// offset word per node. `data_sum` is the sum of the data area's bytes modulo 2^32; the
-// checksum adds the header's own bytes after its first word. False when a write fails.
-bool write_container(std::FILE* container, const std::vector<TocNode>& nodes, uint32_t data_sum);
+// The header: the checksum word, the data area offset and one offset word per node.
+// `data_sum` is the sum of the data area's bytes modulo 2^32; the checksum adds the header's
+// own bytes after its first word.
+std::vector<uint8_t> container_header(const std::vector<TocNode>& nodes, uint32_t data_sum);
 
 }  // namespace corvane

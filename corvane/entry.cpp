@@ -16,22 +16,27 @@ uint32_t sum_bytes(const uint8_t* bytes, size_t count) {
 
 }  // namespace
 
-PreparedEntry prepare_entry(const ListEntry& entry, lzw::Encoder* encoder, int64_t index,
-                            int64_t staged_bytes) {
+PreparedEntry open_entry(const ListEntry& entry, const Outputs& outputs) {
   PreparedEntry prepared;
   prepared.compressed = entry.command == 'c';
-  ListedFile file;
-  prepared.error = open_listed_file(entry.path.c_str(), file);
-  prepared.reported_length = file.reported_length;
-  if (prepared.error != ListedError::kNone ||
-      (!prepared.compressed && !entry_fits(staged_bytes, index, file.reported_length))) {
-    close_listed_file(file);
-    return prepared;
-  }
+  prepared.error = open_listed_file(entry.path.c_str(), outputs, prepared.file);
+  prepared.reported_length = prepared.file.reported_length;
+  if (prepared.error != ListedError::kNone) close_listed_file(prepared.file);
+  return prepared;
+}
+
+int64_t largest_staged(const PreparedEntry& entry) {
+  const auto reported = static_cast<uint64_t>(entry.reported_length);
+  return static_cast<int64_t>(entry.compressed ? 4 + common::max_stream_size(reported)
+                                               : reported);
+}
+
+void read_entry(PreparedEntry& prepared, lzw::Encoder* encoder) {
+  ListedFile& file = prepared.file;
   prepared.step = EntryStep::kRead;
   prepared.error = read_listed_file(file);
   close_listed_file(file);
-  if (prepared.error != ListedError::kNone) return prepared;
+  if (prepared.error != ListedError::kNone) return;
 
   if (!prepared.compressed) {
     prepared.bytes = std::move(file.bytes);
@@ -42,14 +47,14 @@ PreparedEntry prepare_entry(const ListEntry& entry, lzw::Encoder* encoder, int64
     prepared.bytes = common::allocate_bytes(4 + common::max_stream_size(file.length));
     if (!prepared.bytes || encoder == nullptr) {
       prepared.error = ListedError::kNoMemory;
-      return prepared;
+      return;
     }
     common::put_le32(prepared.bytes.get(), static_cast<uint32_t>(file.length));
     prepared.length =
         4 + lzw::compress_buffer(*encoder, prepared.bytes.get() + 4, file.bytes.get(), file.length);
+    file.bytes.reset();
   }
   prepared.byte_sum = sum_bytes(prepared.bytes.get(), prepared.length);
-  return prepared;
 }
 
 Verdict judge_entry(const PreparedEntry& entry, int64_t staged_bytes, int64_t index) {

@@ -23,18 +23,24 @@ struct PreparedEntry {
   EntryStep step = EntryStep::kOpened;
   bool compressed = false;
   int64_t reported_length = 0;  // the listed file's length before it was read
+  ListedFile file;              // the listed file while it is open, not yet read
   common::Bytes bytes;          // what goes into the staging file
   size_t length = 0;
   uint32_t byte_sum = 0;  // of those bytes, modulo 2^32
 };
 
-// Reads the listed file of `entry` (a `c` or `u` entry) and, for `c`, encodes it as its length
-// word followed by its code stream. `encoder` is needed for `c` only. A failure is recorded
-// with the step it happened in; kNoMemory at the step kEncoded is the code stream's buffer.
-// The entry will be staged as staged entry number `index`, with at least `staged_bytes`
-// before it: a stored file that cannot fit the container even then is not read.
-PreparedEntry prepare_entry(const ListEntry& entry, lzw::Encoder* encoder, int64_t index,
-                            int64_t staged_bytes);
+// Opens the listed file of `entry` (a `c` or `u` entry) and takes its reported length; the
+// error, if any, is recorded at the step kOpened.
+PreparedEntry open_entry(const ListEntry& entry, const Outputs& outputs);
+
+// The most bytes the opened entry can take in the staging file, judged from its reported
+// length: a stored file's length (it may still grow), a code stream's worst case.
+int64_t largest_staged(const PreparedEntry& entry);
+
+// Reads the opened entry and, for `c`, encodes it as its length word followed by its code
+// stream, with `encoder` (needed for `c` only). A failure is recorded with the step it
+// happened in; kNoMemory at the step kEncoded is the code stream's buffer.
+void read_entry(PreparedEntry& entry, lzw::Encoder* encoder);
 
 enum class Verdict {
   kStage,              // the entry goes into the staging file
@@ -45,7 +51,8 @@ enum class Verdict {
 // What the prepared entry means for the run when it is staged as staged entry number `index`
 // after `staged_bytes` bytes, decided in the order a build meets it: a file that cannot be
 // opened; then a start too late, and a stored file too large by its reported length, before
-// anything read is looked at; then a failed read; then what was really read or encoded.
+// anything read is looked at; then a failed read; then what was really read or encoded. An
+// entry opened but not yet read is judged as far as it goes: kStage then means "read it".
 Verdict judge_entry(const PreparedEntry& entry, int64_t staged_bytes, int64_t index);
 
 }  // namespace corvane

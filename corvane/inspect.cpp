@@ -4,20 +4,28 @@
 #include <vector>
 
 #include "common/fail.h"
+#include "common/files.h"
 #include "modes.h"
 
 namespace corvane {
 
-size_t load_container(const char* path, std::FILE*& file, ContainerInfo& info) {
-  file = std::fopen(path, "rb");
-  if (file == nullptr) common::fail(1, "Can't open container '%s'\n", path);
+int printed(int status) {
+  return std::fflush(stdout) == 0 && std::ferror(stdout) == 0 ? status : kNothingDone;
+}
+
+size_t load_container(common::RunFiles& run, const char* path, std::FILE*& file,
+                      ContainerInfo& info) {
+  file = common::open_input(path);
+  if (file == nullptr) common::fail(kNothingDone, "Can't open container '%s'\n", path);
+  common::FileId id;
+  if (common::identify(file, id)) run.add_input(id);
   switch (read_container(file, info)) {
     case ReadError::kNone:
       break;
     case ReadError::kReadError:
-      common::fail(1, "Error reading container '%s'\n", path);
+      common::fail(kNothingDone, "Error reading container '%s'\n", path);
     case ReadError::kNoMemory:
-      common::fail(1, "Error -- Can't allocate memory for container '%s'\n", path);
+      common::fail(kNothingDone, "Error -- Can't allocate memory for container '%s'\n", path);
   }
   for (const Problem& problem : info.problems) {
     const ContainerEntry* entry =
@@ -52,10 +60,10 @@ size_t load_container(const char* path, std::FILE*& file, ContainerInfo& info) {
   return info.problems.size();
 }
 
-int list_container(const char* path) {
+int list_container(common::RunFiles& run, const char* path) {
   std::FILE* file = nullptr;
   ContainerInfo info;
-  const size_t problems = load_container(path, file, info);
+  const size_t problems = load_container(run, path, file, info);
   std::printf("%s: %llu bytes, %zu entries, data area at offset %u, checksum word 0x%08X\n", path,
               static_cast<unsigned long long>(info.file_size), info.entries.size(),
               info.data_offset, info.checksum_word);
@@ -69,15 +77,15 @@ int list_container(const char* path) {
     std::printf("\n");
   }
   std::printf("%zu entries, %zu problems\n", info.entries.size(), problems);
-  return problems == 0 ? 0 : 1;
+  return printed(problems == 0 ? 0 : kSomeFailed);
 }
 
-int test_container(const char* path) {
+int test_container(common::RunFiles& run, const char* path) {
   std::FILE* file = nullptr;
   ContainerInfo info;
-  const size_t problems = load_container(path, file, info);
+  const size_t problems = load_container(run, path, file, info);
   const std::unique_ptr<lzw::Decoder> decoder = lzw::new_decoder();
-  if (!decoder) common::fail(1, "Error -- Can't allocate memory for container '%s'\n", path);
+  if (!decoder) common::fail(kNothingDone, "Error -- Can't allocate memory for container '%s'\n", path);
   std::vector<bool> flagged(info.entries.size());
   for (const Problem& problem : info.problems) {
     if (problem.entry < flagged.size()) flagged[problem.entry] = true;
@@ -88,7 +96,9 @@ int test_container(const char* path) {
     if (!entry.compressed || flagged[i]) continue;
     EntryBytes decoded;
     const ReadError error = read_entry_bytes(file, entry, *decoder, decoded);
-    if (error == ReadError::kReadError) common::fail(1, "Error reading container '%s'\n", path);
+    if (error == ReadError::kReadError) {
+      common::fail(kNothingDone, "Error reading container '%s'\n", path);
+    }
     ++damaged;
     if (error == ReadError::kNoMemory) {
       std::printf("Entry %zu: no memory to test it\n", i);
@@ -105,7 +115,7 @@ int test_container(const char* path) {
   }
   std::printf("%zu entries tested, %zu damaged, %zu problems\n", info.entries.size(), damaged,
               problems);
-  return problems == 0 && damaged == 0 ? 0 : 1;
+  return printed(problems == 0 && damaged == 0 ? 0 : kSomeFailed);
 }
 
 }  // namespace corvane

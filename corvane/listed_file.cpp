@@ -23,10 +23,15 @@ bool grow(ListedFile& file, size_t capacity) {
 
 }  // namespace
 
-ListedError open_listed_file(const char* path, ListedFile& file) {
-  file.stream = std::fopen(path, "rb");
-  if (file.stream == nullptr) return ListedError::kCannotOpen;
-  file.reported_length = common::regular_file_size(file.stream);
+ListedError open_listed_file(const char* path, const Outputs& outputs, ListedFile& file) {
+  file.stream.reset(common::open_input(path));
+  if (!file.stream) return ListedError::kCannotOpen;
+  // The open file is compared, not the path: a link made to an output after any earlier look
+  // at the path changes nothing.
+  if (!common::identify(file.stream.get(), file.id)) return ListedError::kNotReadable;
+  if (file.id == outputs.container) return ListedError::kIsContainer;
+  if (file.id == outputs.staging) return ListedError::kIsStaging;
+  file.reported_length = common::regular_file_size(file.stream.get());
   if (file.reported_length < 0) return ListedError::kNotReadable;
   if (file.reported_length >= kListedFileLimit) return ListedError::kTooLarge;
   return ListedError::kNone;
@@ -40,20 +45,19 @@ ListedError read_listed_file(ListedFile& file) {
   if (!grow(file, capacity)) return ListedError::kNoMemory;
   for (;;) {
     file.length +=
-        std::fread(file.bytes.get() + file.length, 1, capacity - file.length, file.stream);
+        std::fread(file.bytes.get() + file.length, 1, capacity - file.length, file.stream.get());
     if (file.length < capacity) break;
     if (capacity >= static_cast<size_t>(kListedFileLimit)) return ListedError::kTooLarge;
     capacity = std::min(std::max(2 * capacity, kMinGrowth), static_cast<size_t>(kListedFileLimit));
     if (!grow(file, capacity)) return ListedError::kNoMemory;
   }
-  const bool failed = std::ferror(file.stream) != 0;
+  const bool failed = std::ferror(file.stream.get()) != 0;
   close_listed_file(file);
   return failed ? ListedError::kNotReadable : ListedError::kNone;
 }
 
 void close_listed_file(ListedFile& file) {
-  if (file.stream != nullptr) std::fclose(file.stream);
-  file.stream = nullptr;
+  file.stream.reset();
 }
 
 }  // namespace corvane

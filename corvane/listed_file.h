@@ -3,8 +3,10 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
 #include "common/buffer.h"
+#include "common/files.h"
 
 namespace corvane {
 
@@ -17,18 +19,32 @@ enum class ListedError {
   kNotReadable,  // not a regular file, or reading it failed
   kTooLarge,     // 2 GiB or more
   kNoMemory,     // no memory for its bytes
+  kIsContainer,  // it is the container being built
+  kIsStaging,    // it is the staging file
+};
+
+struct CloseFile {
+  void operator()(std::FILE* stream) const { std::fclose(stream); }
 };
 
 struct ListedFile {
-  std::FILE* stream = nullptr;
+  std::unique_ptr<std::FILE, CloseFile> stream;
+  common::FileId id;
   int64_t reported_length = 0;  // the length the file system reports, before reading
   common::Bytes bytes;
   size_t length = 0;  // bytes read
 };
 
-// Opens the listed file at `path` and takes its reported length; refuses what is not a regular
-// file and what is 2 GiB or more, before anything is read.
-ListedError open_listed_file(const char* path, ListedFile& file);
+// The files a listed file must not be: the run's own outputs.
+struct Outputs {
+  common::FileId container;
+  common::FileId staging;
+};
+
+// Opens the listed file at `path` without waiting on it and takes its reported length; refuses
+// one of the run's outputs, what is not a regular file and what is 2 GiB or more, before
+// anything is read.
+ListedError open_listed_file(const char* path, const Outputs& outputs, ListedFile& file);
 
 // Reads the opened file to its end, which may lie before or after its reported length (a file
 // that grows or shrinks, or one whose length reads as 0 but holds data), and closes it.

@@ -4,22 +4,33 @@
 
 #include <cstdio>
 
+#include "common/output.h"
 #include "container_reader.h"
 
 namespace corvane {
 
+// Exit statuses of the modes -l, -t and -x.
+constexpr int kSomeFailed = 1;   // some entries are damaged or could not be written
+constexpr int kNothingDone = 2;  // the container cannot be read, or is not sound for -x
+constexpr int kUsage = 64;       // a mode's command line is wrong
+
 // corvane -l <container>: the header and one line per entry, and whatever is wrong with them.
-int list_container(const char* path);
+int list_container(common::RunFiles& run, const char* path);
 
 // corvane -t <container>: what -l checks, and every compressed entry decoded in memory.
-int test_container(const char* path);
+int test_container(common::RunFiles& run, const char* path);
 
 // corvane -x [-f] <container> <folder>: every entry's original bytes into the folder, and a
 // file list that rebuilds the container.
-int unpack_container(const char* path, const char* folder, bool overwrite);
+int unpack_container(common::RunFiles& run, const char* path, const char* folder, bool overwrite);
 
 // Opens and reads the container at `path`, or ends the process with the message; prints
 // every problem found and returns how many there are.
-size_t load_container(const char* path, std::FILE*& file, ContainerInfo& info);
+size_t load_container(common::RunFiles& run, const char* path, std::FILE*& file,
+                      ContainerInfo& info);
+
+// The status of a mode that has printed everything: `status`, or kNothingDone when standard
+// output could not take what was printed.
+int printed(int status);
 
 }  // namespace corvane

@@ -8,16 +8,27 @@ namespace corvane {
 namespace {
 
 // An encoder, made when a `c` entry first needs one.
-lzw::Encoder* encoder_for(const ListEntry& entry, std::unique_ptr<lzw::Encoder>& encoder) {
-  if (entry.command != 'c') return nullptr;
+lzw::Encoder* encoder_for(const PreparedEntry& entry, std::unique_ptr<lzw::Encoder>& encoder) {
+  if (!entry.compressed) return nullptr;
   if (!encoder) encoder = lzw::new_encoder();
   return encoder.get();
 }
 
+// The memory reading and encoding the entry takes: its file, and its code stream.
+int64_t cost_of(const PreparedEntry& entry) {
+  return entry.compressed ? entry.reported_length + largest_staged(entry) : entry.reported_length;
+}
+
 }  // namespace
 
-EntryPipeline::EntryPipeline(std::vector<const ListEntry*> staged, unsigned threads)
-    : staged_(std::move(staged)), window_(8 * size_t{threads}), ready_(window_) {
+EntryPipeline::EntryPipeline(std::vector<const ListEntry*> staged, unsigned threads,
+                             const Outputs& outputs)
+    : staged_(std::move(staged)),
+      outputs_(outputs),
+      window_(8 * size_t{threads}),
+      ready_(window_),
+      largest_(staged_.size()),
+      held_by_(staged_.size()) {
   try {
     // No more workers than entries: a short list does not start a thousand threads.
     while (threads > 1 && workers_.size() < std::min(size_t{threads}, staged_.size()))
@@ -31,47 +42,67 @@ EntryPipeline::~EntryPipeline() {
   stop();
 }
 
+void EntryPipeline::read_if_fits(PreparedEntry& entry, int64_t staged_bytes, size_t index) {
+  if (entry.error == ListedError::kNone &&
+      judge_entry(entry, staged_bytes, static_cast<int64_t>(index)) == Verdict::kStage) {
+    read_entry(entry, encoder_for(entry, encoder_));
+  }
+}
+
 void EntryPipeline::work() {
   std::unique_ptr<lzw::Encoder> own;
+  std::unique_lock lock(mutex_);
   for (;;) {
-    size_t index = 0;
-    {
-      std::unique_lock lock(mutex_);
-      changed_.wait(lock, [this] {
-        return stopping_ || claimed_ == staged_.size() || claimed_ < taken_ + window_;
-      });
-      if (stopping_ || claimed_ == staged_.size()) return;
-      index = claimed_++;
+    changed_.wait(lock, [this] {
+      return stopping_ || claimed_ == staged_.size() || claimed_ < taken_ + window_;
+    });
+    if (stopping_ || claimed_ == staged_.size()) return;
+    const size_t index = claimed_++;
+    PreparedEntry entry = open_entry(*staged_[index], outputs_);
+    largest_[index] = entry.error == ListedError::kNone ? largest_staged(entry) : 0;
+    // What the staging file can hold before this entry at the most.
+    int64_t before = staged_bytes_;
+    for (size_t k = staged_index_; k < index; ++k) before += largest_[k];
+    if (entry.error == ListedError::kNone &&
+        judge_entry(entry, before, static_cast<int64_t>(index)) == Verdict::kStage) {
+      const int64_t cost = cost_of(entry);
+      // The entry the run waits for always goes ahead, so that the run never waits forever.
+      changed_.wait(lock, [&] { return stopping_ || held_ + cost <= kAheadBudget || index == taken_; });
+      if (stopping_) return;
+      held_ += cost;
+      lock.unlock();
+      read_entry(entry, encoder_for(entry, own));
+      lock.lock();
+      held_by_[index] = static_cast<int64_t>(entry.length);
+      held_ += held_by_[index] - cost;
     }
-    const ListEntry& entry = *staged_[index];
-    PreparedEntry prepared = prepare_entry(entry, encoder_for(entry, own),
-                                           static_cast<int64_t>(index), staged_bytes_.load());
-    {
-      std::lock_guard lock(mutex_);
-      ready_[index % window_] = std::move(prepared);
-    }
+    ready_[index % window_] = std::move(entry);
     changed_.notify_all();
   }
 }
 
 PreparedEntry EntryPipeline::take(int64_t staged_bytes) {
   const size_t index = taken_;
+  PreparedEntry entry;
   if (workers_.empty()) {
     ++taken_;
-    const ListEntry& entry = *staged_[index];
-    return prepare_entry(entry, encoder_for(entry, encoder_), static_cast<int64_t>(index),
-                         staged_bytes);
+    entry = open_entry(*staged_[index], outputs_);
+  } else {
+    std::unique_lock lock(mutex_);
+    staged_bytes_ = staged_bytes;
+    staged_index_ = index;
+    std::optional<PreparedEntry>& slot = ready_[index % window_];
+    changed_.wait(lock, [&slot] { return slot.has_value(); });
+    entry = std::move(*slot);
+    slot.reset();
+    held_ -= held_by_[index];
+    ++taken_;
+    lock.unlock();
+    changed_.notify_all();
   }
-  staged_bytes_.store(staged_bytes);
-  std::unique_lock lock(mutex_);
-  std::optional<PreparedEntry>& slot = ready_[index % window_];
-  changed_.wait(lock, [&slot] { return slot.has_value(); });
-  PreparedEntry prepared = std::move(*slot);
-  slot.reset();
-  ++taken_;
-  lock.unlock();
-  changed_.notify_all();
-  return prepared;
+  // Left unread ahead: judged against what is really staged, as a sequential build does.
+  if (entry.step == EntryStep::kOpened) read_if_fits(entry, staged_bytes, index);
+  return entry;
 }
 
 void EntryPipeline::stop() {

@@ -1,7 +1,6 @@
 // Listed entries prepared ahead, on worker threads, for the run that stages them in list order.
 #pragma once
 
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -16,15 +15,24 @@
 
 namespace corvane {
 
+// Bytes that entries prepared ahead of the one being staged may hold in all: files being read
+// and encoded, and finished entries waiting. The entry being staged may take more.
+constexpr int64_t kAheadBudget = int64_t{64} << 20;
+
 // Hands out the prepared entries one by one in list order. With one thread, each entry is
 // prepared when it is taken, as a sequential build does. With more, workers prepare entries
-// ahead, at most eight times as many as there are workers beyond the one being staged, so that
-// memory is bounded by those entries whatever the list's length; each worker has its own
-// encoder. What a run can observe does not depend on the thread count.
+// ahead, at most eight times as many as there are workers and within kAheadBudget bytes, so
+// that memory is bounded whatever the list's length; each worker has its own encoder.
+//
+// Entries are opened in list order, so that every entry before the one being opened has a known
+// largest size: a worker reads an entry only if it fits the container even when every entry
+// before it takes its largest size. Any other entry is handed over opened but unread, and the
+// run judges it against what is really staged before reading it, as a sequential build does.
+// What a run can observe does not depend on the thread count.
 class EntryPipeline {
  public:
   // `staged` are the list's `c` and `u` entries in list order; they must outlive the pipeline.
-  EntryPipeline(std::vector<const ListEntry*> staged, unsigned threads);
+  EntryPipeline(std::vector<const ListEntry*> staged, unsigned threads, const Outputs& outputs);
   ~EntryPipeline();
   EntryPipeline(const EntryPipeline&) = delete;
   EntryPipeline& operator=(const EntryPipeline&) = delete;
@@ -37,17 +45,24 @@ class EntryPipeline {
 
  private:
   void work();
+  // Reads the entry if it can fit after `staged_bytes` as the entry numbered `index`.
+  void read_if_fits(PreparedEntry& entry, int64_t staged_bytes, size_t index);
 
   std::vector<const ListEntry*> staged_;
-  std::unique_ptr<lzw::Encoder> encoder_;  // when the run prepares entries itself
+  Outputs outputs_;
+  std::unique_ptr<lzw::Encoder> encoder_;  // for the entries the run reads itself
   size_t window_;  // entries prepared ahead of the one being staged, at most
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::optional<PreparedEntry>> ready_;  // by entry number modulo the window
-  size_t claimed_ = 0;                               // entries handed to a worker
-  size_t taken_ = 0;                                 // entries handed to the run
+  std::vector<int64_t> largest_;  // each opened entry's largest size in the staging file
+  std::vector<int64_t> held_by_;  // bytes each entry prepared ahead holds
+  size_t claimed_ = 0;            // entries handed to a worker
+  size_t taken_ = 0;              // entries handed to the run
+  size_t staged_index_ = 0;       // the entry that staged_bytes_ stands before
+  int64_t staged_bytes_ = 0;
+  int64_t held_ = 0;  // bytes held by entries prepared ahead
   bool stopping_ = false;
-  std::atomic<int64_t> staged_bytes_{0};
   std::vector<std::thread> workers_;
 };
 

@@ -8,6 +8,7 @@
 
 #include "build.h"
 #include "common/options.h"
+#include "common/output.h"
 #include "common/process.h"
 #include "modes.h"
 
@@ -15,6 +16,8 @@ namespace corvane {
 
 int run(int argc, char** argv) {
   common::prepare_process();
+  common::RunFiles files;
+  common::watch_interrupts(files.interruption());
   std::printf("-- corvane -- creates a SOL, SAV, PKK or MPK file from a file list --\n\n");
   const common::Arguments args = common::parse_arguments(argc, argv, "jltxf");
   const std::string& mode = args.letters;
@@ -40,17 +43,19 @@ int run(int argc, char** argv) {
   if (!args.bad && mode.empty() && paths == 2) {
     const unsigned threads =
         args.threads != 0 ? args.threads : std::max(1u, std::thread::hardware_concurrency());
-    return build(args.paths[0], args.paths[1], threads);
+    return build(files, args.paths[0], args.paths[1], threads);
   }
   if (!args.bad && args.threads == 0 && (mode == "l" || mode == "t") && paths == 1) {
-    return mode == "l" ? list_container(args.paths[0]) : test_container(args.paths[0]);
+    return mode == "l" ? list_container(files, args.paths[0]) : test_container(files, args.paths[0]);
   }
   if (!args.bad && args.threads == 0 && (mode == "x" || mode == "xf" || mode == "fx") &&
       paths == 2) {
-    return unpack_container(args.paths[0], args.paths[1], mode != "x");
+    return unpack_container(files, args.paths[0], args.paths[1], mode != "x");
   }
   std::printf("Usage: corvane <file list> <SOL, SAV, PKK or MPK file to create>\n");
-  return 0;
+  // A wrong command line of the build keeps its old status; one that asks for a mode is an
+  // error a script must see.
+  return mode.find_first_of("ltx") == std::string::npos ? 0 : kUsage;
 }
 
 }  // namespace corvane

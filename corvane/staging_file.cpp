@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 namespace corvane {
 
 bool open_staging_file(const char* path, StagingFile& staging) {
@@ -15,21 +17,21 @@ bool open_staging_file(const char* path, StagingFile& staging) {
   struct stat info {};
   const int flags = fcntl(fd, F_GETFL);
   const bool plain = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1;
-  // The lock belongs to the open file, which the duplicate keeps open after the stream closes.
+  // The lock belongs to the open file, which the duplicate keeps open after the file is closed.
   const int lock = plain ? dup(fd) : -1;
-  if (lock < 0 || flags == -1 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ||
-      flock(lock, LOCK_EX) != 0 || ftruncate(fd, 0) != 0) {
+  bool locked = lock >= 0 && flock(lock, LOCK_EX | LOCK_NB) == 0;
+  if (lock >= 0 && !locked) {
+    std::fprintf(stderr, "corvane: waiting for another run in this folder to finish with %s\n",
+                 path);
+    locked = flock(lock, LOCK_EX) == 0;
+  }
+  if (!locked || flags == -1 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ||
+      ftruncate(fd, 0) != 0) {
     if (lock >= 0) close(lock);
     close(fd);
     return false;
   }
-  staging.stream = fdopen(fd, "wb");
-  if (staging.stream == nullptr) {
-    close(lock);
-    close(fd);
-    return false;
-  }
-  staging.lock = lock;
+  staging = {fd, lock};
   return true;
 }
 

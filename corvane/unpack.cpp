@@ -11,18 +11,30 @@
 namespace corvane {
 namespace {
 
-// Writes `count` bytes to a new file at `path`; false with the message printed when they could
-// not all be written.
-bool write_file(const std::string& path, bool overwrite, const uint8_t* bytes, size_t count) {
-  switch (common::write_new_file(path.c_str(), overwrite, bytes, count)) {
-    case common::NewFile::kWritten:
+// Writes `count` bytes to the file `name` in `folder`; false with the message printed when
+// they could not all be written.
+bool write_file(common::RunFiles& run, const common::Folder& folder, const std::string& name,
+                bool overwrite, const uint8_t* bytes, size_t count) {
+  const std::string shown = folder.path + "/" + name;
+  common::OutputFile out;
+  common::OutputError error = out.create_in(run, folder, name, overwrite);
+  if (error == common::OutputError::kNone) {
+    error = out.write(bytes, count) ? out.finish() : common::OutputError::kWriteFailed;
+  }
+  switch (error) {
+    case common::OutputError::kNone:
       return true;
-    case common::NewFile::kCannotCreate:
-      std::printf("Can't create %s: it exists, or is not a plain file (-f replaces a file)\n",
-                  path.c_str());
+    case common::OutputError::kIsInput:
+      std::printf("Can't replace %s: it is the container being read\n", shown.c_str());
       return false;
-    case common::NewFile::kWriteFailed:
-      std::printf("Error writing %s\n", path.c_str());
+    case common::OutputError::kWrittenBefore:
+    case common::OutputError::kExists:
+    case common::OutputError::kCannotCreate:
+      std::printf("Can't create %s: it exists, or is not a plain file (-f replaces a file)\n",
+                  shown.c_str());
+      return false;
+    case common::OutputError::kWriteFailed:
+      std::printf("Error writing %s\n", shown.c_str());
       return false;
   }
   return false;
@@ -30,15 +42,22 @@ bool write_file(const std::string& path, bool overwrite, const uint8_t* bytes, s
 
 }  // namespace
 
-int unpack_container(const char* path, const char* folder, bool overwrite) {
+int unpack_container(common::RunFiles& run, const char* path, const char* folder_path,
+                     bool overwrite) {
   std::FILE* file = nullptr;
   ContainerInfo info;
-  if (load_container(path, file, info) != 0) {
-    common::fail(1, "Container '%s' is damaged: nothing unpacked\n", path);
+  if (load_container(run, path, file, info) != 0) {
+    common::fail(kNothingDone, "Container '%s' is damaged: nothing unpacked\n", path);
   }
-  if (!common::make_directory(folder)) common::fail(1, "Can't create folder '%s'\n", folder);
+  // Opened once: every file goes into this folder, whatever happens to its path meanwhile.
+  common::Folder folder;
+  if (common::open_folder(folder_path, true, folder) != common::FolderError::kNone) {
+    common::fail(kNothingDone, "Can't create folder '%s'\n", folder_path);
+  }
   const std::unique_ptr<lzw::Decoder> decoder = lzw::new_decoder();
-  if (!decoder) common::fail(1, "Error -- Can't allocate memory for container '%s'\n", path);
+  if (!decoder) {
+    common::fail(kNothingDone, "Error -- Can't allocate memory for container '%s'\n", path);
+  }
   // Numbers as wide as the last one needs, so that the names sort in list order.
   const std::string last = std::to_string(info.entries.empty() ? 0 : info.entries.size() - 1);
   std::string list;
@@ -50,7 +69,10 @@ int unpack_container(const char* path, const char* folder, bool overwrite) {
     list += (entry.compressed ? "c " : "u ") + name + "\n";
     EntryBytes decoded;
     const ReadError error = read_entry_bytes(file, entry, *decoder, decoded);
-    if (error == ReadError::kReadError) common::fail(1, "Error reading container '%s'\n", path);
+    if (error == ReadError::kReadError) {
+      run.abandon_all();
+      common::fail(kNothingDone, "Error reading container '%s'\n", path);
+    }
     ++failed;
     if (error == ReadError::kNoMemory) {
       std::printf("Entry %zu: no memory to unpack it\n", i);
@@ -58,16 +80,16 @@ int unpack_container(const char* path, const char* folder, bool overwrite) {
                decoded.result.stop != lzw::DecodeStop::kEnd) {
       std::printf("Entry %zu: its stream does not decode to its %u bytes\n", i,
                   entry.original_length);
-    } else if (write_file(std::string(folder) + "/" + name, overwrite, decoded.bytes.get(),
+    } else if (write_file(run, folder, name, overwrite, decoded.bytes.get(),
                           decoded.result.count)) {
       --failed;
     }
   }
   const auto* bytes = reinterpret_cast<const uint8_t*>(list.data());
-  const bool listed = write_file(std::string(folder) + "/list.txt", overwrite, bytes, list.size());
+  const bool listed = write_file(run, folder, "list.txt", overwrite, bytes, list.size());
   std::printf("Unpacked %zu of %zu entries into %s\n", info.entries.size() - failed,
-              info.entries.size(), folder);
-  return failed == 0 && listed ? 0 : 1;
+              info.entries.size(), folder_path);
+  return printed(failed == 0 && listed ? 0 : kSomeFailed);
 }
 
 }  // namespace corvane

@@ -1,7 +1,8 @@
-// Opening an archive and extracting its entries for the modes that read all of it.
+// Opening an archive, and extracting and judging its entries.
 #include "archive.h"
 
 #include <algorithm>
+#include <numeric>
 
 #include "common/fail.h"
 #include "common/files.h"
@@ -9,33 +10,52 @@
 
 namespace pellux {
 
-void fail_toc(TocError error) {
-  switch (error) {
-    case TocError::kNone:
-      return;
-    case TocError::kNoMemory:
-      common::fail(1, "Error -- Can't allocate memory for table of contents\n");
-    case TocError::kShortTable:
-      common::fail(1, "Error reading FST table of contents\n");
-  }
-}
-
-std::FILE* open_archive_file(const char* path) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) common::fail(1, "Can't open input FST file '%s'\n", path);
-  return file;
-}
-
-void open_archive(const char* path, Archive& archive) {
-  archive.file = open_archive_file(path);
+void open_archive_file(common::RunFiles& run, const char* path, int status, Archive& archive) {
+  archive.file = common::open_input(path);
+  if (archive.file == nullptr) common::fail(status, "Can't open input FST file '%s'\n", path);
+  common::FileId id;
+  if (common::identify(archive.file, id)) run.add_input(id);
   archive.length = common::regular_file_size(archive.file);
-  fail_toc(read_toc(archive.file, archive.length, archive.toc));
+}
+
+void read_archive_table(Archive& archive, int status) {
+  switch (read_toc(archive.file, archive.length, archive.toc)) {
+    case TocError::kNone:
+      break;
+    case TocError::kNoMemory:
+      common::fail(status, "Error -- Can't allocate memory for table of contents\n");
+    case TocError::kShortTable:
+      common::fail(status, "Error reading FST table of contents\n");
+  }
   archive.position = 4 + kRecordSize * static_cast<int64_t>(archive.toc.size());
 }
 
 bool entry_in_range(const TocRecord& record, int64_t archive_length) {
   return record.offset >= 0 && record.stored_size >= 0 && record.uncompressed_size >= 0 &&
          (archive_length < 0 || int64_t{record.offset} + record.stored_size <= archive_length);
+}
+
+std::vector<int64_t> find_overlaps(const Archive& archive) {
+  const Toc& toc = archive.toc;
+  std::vector<int64_t> overlaps(toc.size(), -1);
+  std::vector<size_t> order;
+  for (size_t i = 0; i < toc.size(); ++i) {
+    if (entry_in_range(toc[i], archive.length) && toc[i].stored_size > 0) order.push_back(i);
+  }
+  std::stable_sort(order.begin(), order.end(),
+                   [&toc](size_t a, size_t b) { return toc[a].offset < toc[b].offset; });
+  // The record that reaches furthest so far, in the order of the offsets.
+  int64_t reach = -1;
+  size_t furthest = 0;
+  for (const size_t i : order) {
+    const int64_t end = int64_t{toc[i].offset} + toc[i].stored_size;
+    if (toc[i].offset < reach) overlaps[i] = static_cast<int64_t>(furthest);
+    if (end > reach) {
+      reach = end;
+      furthest = i;
+    }
+  }
+  return overlaps;
 }
 
 ExtractError extract_entry(Archive& archive, const TocRecord& record, size_t slack,
@@ -61,6 +81,23 @@ ExtractError extract_entry(Archive& archive, const TocRecord& record, size_t sla
   extracted.result = lzw::decompress_buffer(decoder, extracted.decoded.get(), capacity,
                                             extracted.stored.get(), stored_size);
   return ExtractError::kNone;
+}
+
+Verdict judge_entry(Archive& archive, const TocRecord& record, size_t slack,
+                    lzw::Decoder& decoder, Extracted& extracted) {
+  if (!entry_in_range(record, archive.length)) return Verdict::kOutside;
+  switch (extract_entry(archive, record, slack, decoder, extracted)) {
+    case ExtractError::kNone:
+      break;
+    case ExtractError::kShortRead:
+      return Verdict::kOutside;
+    case ExtractError::kNoMemory:
+      return Verdict::kNoMemory;
+  }
+  const auto size = static_cast<size_t>(record.uncompressed_size);
+  if (extracted.result.count > size) return Verdict::kMore;
+  if (extracted.result.count < size) return Verdict::kFewer;
+  return extracted.result.stop == lzw::DecodeStop::kEnd ? Verdict::kSound : Verdict::kNoEnd;
 }
 
 }  // namespace pellux

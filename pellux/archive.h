@@ -1,10 +1,13 @@
-// An archive opened for the modes that read all of it, with the messages opening it can end in.
+// An archive opened for reading, its entries extracted and judged: what every mode shares.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
+#include <vector>
 
 #include "common/buffer.h"
+#include "common/output.h"
 #include "lzw/decoder.h"
 #include "toc.h"
 
@@ -17,17 +20,25 @@ struct Archive {
   Toc toc;
 };
 
-// Ends the process with the message for a table that could not be read.
-void fail_toc(TocError error);
+// Opens the archive at `path` without waiting on it and records it as the run's input, or ends
+// the process with `status` and the message.
+void open_archive_file(common::RunFiles& run, const char* path, int status, Archive& archive);
 
-// Opens the archive at `path` for reading, or ends the process with the message.
-std::FILE* open_archive_file(const char* path);
-
-// Opens the archive at `path` and reads its table, or ends the process with the message.
-void open_archive(const char* path, Archive& archive);
+// Reads the table of the opened archive, or ends the process with `status` and the message.
+void read_archive_table(Archive& archive, int status);
 
 // True when the record's sizes are not negative and its data lies inside the archive.
 bool entry_in_range(const TocRecord& record, int64_t archive_length);
+
+// For each record, the index of an earlier record (in the order of their offsets) whose data
+// its own data overlaps, or -1: records that share data make an archive give more than it
+// holds.
+std::vector<int64_t> find_overlaps(const Archive& archive);
+
+// An extraction never gives more than this many bytes for each byte of the archive in all: no
+// stream gives more than 3,840 bytes (the longest string) for a 12-bit code, so only records
+// that share data can ask for more.
+constexpr uint64_t kMostPerArchiveByte = 2560;
 
 // An entry's bytes once extracted: stored bytes as they are, or what its stream decodes to in
 // a destination of its uncompressed size and `slack` bytes more, never more than the stream can
@@ -44,5 +55,19 @@ enum class ExtractError { kNone, kShortRead, kNoMemory };
 // Reads the record's data and decodes it when its sizes differ, with `decoder`.
 ExtractError extract_entry(Archive& archive, const TocRecord& record, size_t slack,
                            lzw::Decoder& decoder, Extracted& extracted);
+
+// What an entry is, once extracted: the one rule every mode judges entries by.
+enum class Verdict {
+  kSound,       // stored, or a stream that decodes to exactly its size and ends with END
+  kOutside,     // its data does not lie inside the archive
+  kNoMemory,    // it could not be held
+  kFewer,       // its stream decodes to fewer bytes than its size
+  kMore,        // ... to more
+  kNoEnd,       // ... to its size, but stops before its END
+};
+
+// Extracts the record, with `slack` bytes of room past its size, and judges it.
+Verdict judge_entry(Archive& archive, const TocRecord& record, size_t slack,
+                    lzw::Decoder& decoder, Extracted& extracted);
 
 }  // namespace pellux

@@ -8,9 +8,14 @@
 
 namespace pellux {
 
-int list_archive(const char* archive_path) {
+int printed(int status) {
+  return std::fflush(stdout) == 0 && std::ferror(stdout) == 0 ? status : kNothingDone;
+}
+
+int list_archive(common::RunFiles& run, const char* archive_path) {
   Archive archive;
-  open_archive(archive_path, archive);
+  open_archive_file(run, archive_path, kNothingDone, archive);
+  read_archive_table(archive, kNothingDone);
   std::printf("Index      Stored  Uncompressed  Kind            Offset  Name\n");
   size_t damaged = 0;
   for (size_t i = 0; i < archive.toc.size(); ++i) {
@@ -25,7 +30,7 @@ int list_archive(const char* archive_path) {
                 kind, record.offset, common::escape_name(record_name(record), true).c_str());
   }
   std::printf("%zu entries, %zu damaged\n", archive.toc.size(), damaged);
-  return damaged == 0 ? 0 : 1;
+  return printed(damaged == 0 ? 0 : kSomeFailed);
 }
 
 }  // namespace pellux

@@ -5,7 +5,7 @@
 
 namespace pellux {
 
-PieceWriter::PieceWriter(std::FILE* output, const uint8_t* buffer)
+PieceWriter::PieceWriter(common::OutputFile& output, const uint8_t* buffer)
     : output_(output), buffer_(buffer) {
   try {
     thread_ = std::thread(&PieceWriter::write_all, this);
@@ -33,7 +33,7 @@ void PieceWriter::write_ready(std::unique_lock<std::mutex>& lock) {
   while (written_ < ready_ && !failed_) {
     const size_t from = written_, count = ready_ - written_;
     lock.unlock();
-    const bool ok = std::fwrite(buffer_ + from, 1, count, output_) == count;
+    const bool ok = output_.write(buffer_ + from, count);
     lock.lock();
     written_ = from + count;
     failed_ = !ok;

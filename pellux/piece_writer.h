@@ -4,9 +4,10 @@
 
 #include <condition_variable>
 #include <cstdint>
-#include <cstdio>
 #include <mutex>
 #include <thread>
+
+#include "common/output.h"
 
 namespace pellux {
 
@@ -14,7 +15,7 @@ class PieceWriter {
  public:
   // Writes from `buffer` to `output`. Without a second thread, each piece is written when it
   // is published.
-  PieceWriter(std::FILE* output, const uint8_t* buffer);
+  PieceWriter(common::OutputFile& output, const uint8_t* buffer);
   ~PieceWriter();
   PieceWriter(const PieceWriter&) = delete;
   PieceWriter& operator=(const PieceWriter&) = delete;
@@ -30,7 +31,7 @@ class PieceWriter {
   void write_all();
   void write_ready(std::unique_lock<std::mutex>& lock);
 
-  std::FILE* output_;
+  common::OutputFile& output_;
   const uint8_t* buffer_;
   std::mutex mutex_;
   std::condition_variable changed_;

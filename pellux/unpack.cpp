@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "archive.h"
@@ -15,35 +16,69 @@
 namespace pellux {
 namespace {
 
-// The entry's bytes into a new file at `path`; false with the message printed when they could
-// not all be written.
-bool write_entry(const std::string& path, const std::string& shown, bool overwrite,
-                 const uint8_t* bytes, size_t count) {
-  switch (common::write_new_file(path.c_str(), overwrite, bytes, count)) {
-    case common::NewFile::kWritten:
+// The entry's bytes into a new file `name` in `folder`; false with the message printed when
+// they could not all be written.
+bool write_entry(common::RunFiles& run, const common::Folder& folder, const std::string& name,
+                 const std::string& shown, size_t index, bool overwrite, const uint8_t* bytes,
+                 size_t count) {
+  common::OutputFile out;
+  common::OutputError error = out.create_in(run, folder, name, overwrite);
+  if (error == common::OutputError::kNone) {
+    error = out.write(bytes, count) ? out.finish() : common::OutputError::kWriteFailed;
+  }
+  switch (error) {
+    case common::OutputError::kNone:
       return true;
-    case common::NewFile::kCannotCreate:
+    case common::OutputError::kWrittenBefore:
+      // Only a platform that folds more letters than lookup does gets here.
+      std::printf("Skipped entry %zu: %s was already taken by an earlier entry\n", index,
+                  shown.c_str());
+      return false;
+    case common::OutputError::kIsInput:
+      std::printf("Can't replace %s: it is the archive being read\n", shown.c_str());
+      return false;
+    case common::OutputError::kExists:
+    case common::OutputError::kCannotCreate:
       std::printf("Can't create %s: it exists, or is not a plain file (-f replaces a file)\n",
                   shown.c_str());
       return false;
-    case common::NewFile::kWriteFailed:
+    case common::OutputError::kWriteFailed:
       std::printf("Error writing %s\n", shown.c_str());
       return false;
   }
   return false;
 }
 
+// The base name with the ASCII letters folded, as lookup compares names.
+std::string folded(std::string_view name) {
+  std::string out(name);
+  for (char& ch : out) ch = ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch;
+  return out;
+}
+
 }  // namespace
 
-int extract_many(const char* archive_path, const char* folder,
+int extract_many(common::RunFiles& run, const char* archive_path, const char* folder_path,
                  const std::vector<const char*>& patterns, bool overwrite) {
   Archive archive;
-  open_archive(archive_path, archive);
-  if (!common::make_directory(folder)) common::fail(1, "Can't create folder '%s'\n", folder);
+  open_archive_file(run, archive_path, kNothingDone, archive);
+  read_archive_table(archive, kNothingDone);
+  // Opened once: every entry goes into this folder, whatever happens to its path meanwhile.
+  common::Folder folder;
+  if (common::open_folder(folder_path, true, folder) != common::FolderError::kNone) {
+    common::fail(kNothingDone, "Can't create folder '%s'\n", folder_path);
+  }
   const std::unique_ptr<lzw::Decoder> decoder = lzw::new_decoder();
-  if (!decoder) common::fail(1, "Error -- Can't allocate memory to decompress FST file\n");
-  std::vector<std::string> bases;  // of the entries chosen so far, to find a repeated one
+  if (!decoder) {
+    common::fail(kNothingDone, "Error -- Can't allocate memory to decompress FST file\n");
+  }
+  // Records that share data could give far more than the archive holds; no others can.
+  const uint64_t most = archive.length < 0 ? UINT64_MAX
+                                           : kMostPerArchiveByte * static_cast<uint64_t>(archive.length);
+  uint64_t given = 0;
+  std::unordered_set<std::string> taken;  // base names chosen so far, folded as lookup folds them
   size_t written = 0, failed = 0;
+  bool damaged = false;
   for (size_t i = 0; i < archive.toc.size(); ++i) {
     const TocRecord& record = archive.toc[i];
     const std::string base = base_name(record_name(record));
@@ -53,35 +88,47 @@ int extract_many(const char* archive_path, const char* folder,
     if (!chosen) continue;
     const std::string shown = common::escape_name(base);
     ++failed;
-    size_t first = 0;
-    while (first < bases.size() && !equal_folded(bases[first], base)) ++first;
-    bases.push_back(base);
     Extracted entry;
-    if (first + 1 < bases.size()) {
+    if (!taken.insert(folded(base)).second) {
       // Lookup would find the earlier one.
       std::printf("Skipped entry %zu: %s was already taken by an earlier entry\n", i,
                   shown.c_str());
-    } else if (!is_safe_file_name(base)) {
+      continue;
+    }
+    if (!is_safe_file_name(base)) {
       std::printf("Refused entry %zu: '%s' cannot be a file name in the folder\n", i,
                   shown.c_str());
-    } else if (!entry_in_range(record, archive.length) ||
-               extract_entry(archive, record, 16, *decoder, entry) != ExtractError::kNone) {
+      continue;
+    }
+    if (record.uncompressed_size >= 0 &&
+        given + static_cast<uint64_t>(record.uncompressed_size) > most) {
+      std::printf("Refused entry %zu: %s would take the archive's overlapping entries past %llu "
+                  "bytes\n",
+                  i, shown.c_str(), static_cast<unsigned long long>(most));
+      continue;
+    }
+    // Judged as -t judges it; a damaged entry is still written, with a warning.
+    const Verdict verdict = judge_entry(archive, record, 16, *decoder, entry);
+    if (verdict == Verdict::kOutside || verdict == Verdict::kNoMemory) {
       std::printf("Error reading entry %zu (%s) from FST\n", i, shown.c_str());
-    } else {
-      if (entry.result.count != static_cast<size_t>(record.uncompressed_size)) {
-        std::printf("Warning -- %s: decompressed size does not match the FST's stored value\n",
-                    shown.c_str());
-      }
-      const std::string path = std::string(folder) + "/" + base;
-      if (write_entry(path, shown, overwrite, entry.bytes, entry.result.count)) {
-        std::printf("Extracted %s\n", shown.c_str());
-        --failed;
-        ++written;
-      }
+      continue;
+    }
+    given += entry.result.count;
+    if (verdict == Verdict::kFewer || verdict == Verdict::kMore) {
+      std::printf("Warning -- %s: decompressed size does not match the FST's stored value\n",
+                  shown.c_str());
+    } else if (verdict == Verdict::kNoEnd) {
+      std::printf("Warning -- %s: its stream stops before its END\n", shown.c_str());
+    }
+    damaged = damaged || verdict != Verdict::kSound;
+    if (write_entry(run, folder, base, shown, i, overwrite, entry.bytes, entry.result.count)) {
+      std::printf("Extracted %s\n", shown.c_str());
+      --failed;
+      ++written;
     }
   }
   std::printf("%zu entries extracted, %zu not\n", written, failed);
-  return failed == 0 ? 0 : 1;
+  return printed(failed == 0 && !damaged ? 0 : kSomeFailed);
 }
 
 }  // namespace pellux

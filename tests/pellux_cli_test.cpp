@@ -124,7 +124,7 @@ TEST(PelluxCliTest, ExtractsAndReportsEveryOutcome) {
        found(std::string(250, 'N'), 3, 3), 0, "abc"),
       row("name with control bytes", one_record(data, 3, 3, "abc", "\x1b]0;title\x07x.bin\x7f"), "\x1b]0;title\x07x.bin\x7f", found("\\x1b]0;title\\x07x.bin\\x7f", 3, 3), 0, "abc"),
       row("output write fails", one_record(data, 100000, 100000, std::string(100000, 'w')), "x.bin", found_x(100000, 100000) + "Error writing to output file\n", 1, "", "/dev/full"),
-      row("output reaches the file size limit", one_record(data, 100000, 100000, std::string(100000, 'w')), "x.bin", found_x(100000, 100000) + "Error writing to output file\n", 1, std::string(50000, 'w'), "out", small_files),
+      row("output reaches the file size limit", one_record(data, 100000, 100000, std::string(100000, 'w')), "x.bin", found_x(100000, 100000) + "Error writing to output file\n", 1, "", "out", small_files),
       // Closing the output fails silently; the status says so.
       row("output close fails", ok, "x.bin", found_x(3, 3), 255, "", "/dev/full"),
       // A 32-bit length would read as 100 bytes, too short for the table.
@@ -151,8 +151,17 @@ TEST(PelluxCliTest, ListsTestsAndExtractsMany) {
   const std::string hostile = fst_table(3, {{100000, 5, 5, "far.bin"}, {at, -1, 3, "neg.bin"}, {at, 3, 3, "\x1b[2Jevil\xC3\xA9.txt"}}) + "abc";
   // Streams that decode short, long, or to the right size without their END.
   const std::string no_end = pack_codes({{256, 9}, {'a', 9}, {'b', 9}, {'c', 9}, {0, 12}});
-  const std::string broken = fst_table(3, {{at, size(stream), 3001, "short.txt"}, {at, size(stream), 2980, "long.txt"},
-                                           {at + size(stream), size(no_end), 3, "noend.txt"}}) + stream + no_end;
+  const std::string broken = fst_table(3, {{at, size(stream), 3001, "short.txt"}, {at + size(stream), size(stream), 2980, "long.txt"},
+                                           {at + 2 * size(stream), size(no_end), 3, "noend.txt"}}) + stream + stream + no_end;
+  // Records that share data: the test reports it, and extraction stops at a bound no archive
+  // without them can reach.
+  const std::string zeros = encode(std::string(20000000, '\0'));
+  std::vector<FstRecord> sharing;
+  for (const char* name : {"z0", "z1", "z2", "z3", "z4"}) sharing.push_back({4 + 262 * 5, size(zeros), 20000000, name});
+  const std::string shared = fst_table(5, sharing) + zeros;
+  const auto refused = [&shared](int i) {
+    return line("Refused entry %d: z%d would take the archive's overlapping entries past %zu bytes\n", i, i, 2560 * shared.size());
+  };
   const std::string names = fst_table(5, {{at + 524, 3, 3, "one/a.txt"}, {at + 524, 3, 3, "TWO\\A.TXT"}, {at + 524, 3, 3, "dir/.."},
                                           {at + 524, 3, 3, "C:"}, {at + 524, 3, 3, "bad\x01name"}}) + "abc";
   const std::string reserved = fst_table(2, {{at - 262, 3, 3, "con.txt"}, {at - 262, 3, 3, "x/a:b"}}) + "abc";
@@ -165,11 +174,13 @@ TEST(PelluxCliTest, ListsTestsAndExtractsMany) {
   run_cli_cases(tool_path("PELLUX_TOOL", PELLUX_PATH), kBanner, {{"out", "<folder>"}}, {
       {"list", {{"a.fst", sound}}, {"-l", "a.fst"}, header + line("%5d %11d %13d  %-10s %11d  %s\n", 0, size(stream), 3000, "compressed", at, "Data\\README.TXT") + line("%5d %11d %13d  %-10s %11d  %s\n", 1, 500, 500, "stored", at + size(stream), "logo.bin") + line("%5d %11d %13d  %-10s %11d  %s\n", 2, 0, 0, "stored", at + size(stream) + 500, "x/empty.dat") + "3 entries, 0 damaged\n", 0},
       {"list damaged", {{"a.fst", hostile}}, {"-l", "a.fst"}, header + line("%5d %11d %13d  %-10s %11d  %s\n", 0, 5, 5, "damaged", 100000, "far.bin") + line("%5d %11d %13d  %-10s %11d  %s\n", 1, -1, 3, "damaged", at, "neg.bin") + line("%5d %11d %13d  %-10s %11d  %s\n", 2, 3, 3, "stored", at, "\\x1b[2Jevil\\xc3\\xa9.txt") + "3 entries, 2 damaged\n", 1},
-      {"list a short table", {{"a.fst", fst_table(3, {})}}, {"-l", "a.fst"}, "Error reading FST table of contents\n", 1},
+      {"list a short table", {{"a.fst", fst_table(3, {})}}, {"-l", "a.fst"}, "Error reading FST table of contents\n", 2},
       {"test", {{"a.fst", sound}}, {"-t", "a.fst"}, "3 entries tested, 0 damaged\n", 0},
       {"test damaged", {{"a.fst", hostile}}, {"-t", "a.fst"}, "Entry 0 (far.bin): its data does not lie inside the archive\n" "Entry 1 (neg.bin): its data does not lie inside the archive\n3 entries tested, 2 damaged\n", 1},
       {"test broken streams", {{"a.fst", broken}}, {"-t", "a.fst"}, "Entry 0 (short.txt): decodes to 3000 bytes, not 3001\nEntry 1 (long.txt): decodes to more than 2980 bytes\n" "Entry 2 (noend.txt): its stream stops before its END\n3 entries tested, 3 damaged\n", 1},
-      {"extract all", {{"a.fst", broken}}, {"-x", "a.fst", "out"}, "Warning -- short.txt: decompressed size does not match the FST's stored value\nExtracted short.txt\n" "Warning -- long.txt: decompressed size does not match the FST's stored value\nExtracted long.txt\nExtracted noend.txt\n3 entries extracted, 0 not\n", 0, {{"out/short.txt", text}, {"out/long.txt", text.substr(0, 2996)}, {"out/noend.txt", "abc"}}},
+      {"test records that share data", {{"a.fst", shared}}, {"-t", "a.fst"}, "Entry 1 (z1): its data overlaps entry 0's\nEntry 2 (z2): its data overlaps entry 0's\nEntry 3 (z3): its data overlaps entry 0's\nEntry 4 (z4): its data overlaps entry 0's\n5 entries tested, 4 damaged\n", 1},
+      {"extract records that share data", {{"a.fst", shared}}, {"-x", "a.fst", "out"}, "Extracted z0\nExtracted z1\n" + refused(2) + refused(3) + refused(4) + "2 entries extracted, 3 not\n", 1, {{"out/z0", "<20000000 bytes>"}, {"out/z1", "<20000000 bytes>"}}},
+      {"extract all", {{"a.fst", broken}}, {"-x", "a.fst", "out"}, "Warning -- short.txt: decompressed size does not match the FST's stored value\nExtracted short.txt\n" "Warning -- long.txt: decompressed size does not match the FST's stored value\nExtracted long.txt\nWarning -- noend.txt: its stream stops before its END\nExtracted noend.txt\n3 entries extracted, 0 not\n", 1, {{"out/short.txt", text}, {"out/long.txt", text.substr(0, 2996)}, {"out/noend.txt", "abc"}}},
       {"extract all, piped", {}, {"-x", "/dev/stdin", "out"}, extracted_all + "3 entries extracted, 0 not\n", 0, all, {.input = sound}, kNoStdinPath},
       {"extract into a new folder", {{"a.fst", sound}}, {"-x", "a.fst", "out/new"}, extracted_all + "3 entries extracted, 0 not\n", 0, {{"out/new", "<folder>"}, {"out/new/README.TXT", text}, {"out/new/logo.bin", logo}, {"out/new/empty.dat", ""}}},
       {"extract by pattern", {{"a.fst", sound}}, {"-x", "a.fst", "out", "*.txt", "dir\\?OGO.*"}, "Extracted README.TXT\nExtracted logo.bin\n2 entries extracted, 0 not\n", 0, {{"out/README.TXT", text}, {"out/logo.bin", logo}}},
@@ -179,10 +190,16 @@ TEST(PelluxCliTest, ListsTestsAndExtractsMany) {
       {"a file is there", {{"a.fst", sound}, {"out/logo.bin", "old"}}, {"-x", "a.fst", "out"}, logo_refused, 1, {{"out/README.TXT", text}, {"out/logo.bin", "old"}, {"out/empty.dat", ""}}},
       {"a file is there, -f", {{"a.fst", sound}, {"out/logo.bin", "old"}}, {"-xf", "a.fst", "out"}, extracted_all + "3 entries extracted, 0 not\n", 0, all},
       {"a planted link", {{"a.fst", sound}, {"outside", "keep"}, {"out/logo.bin", "<link>../outside"}}, {"-x", "-f", "a.fst", "out"}, logo_refused, 1, {{"out/README.TXT", text}, {"out/logo.bin", "<link>../outside"}, {"out/empty.dat", ""}}, {}, kWineFollowsLinks},
-      {"a second name of the archive, -f", {{"a.fst", sound}, {"out/logo.bin", "<hard>a.fst"}}, {"-xf", "a.fst", "out"}, logo_refused, 1, {{"out/README.TXT", text}, {"out/logo.bin", sound}, {"out/empty.dat", ""}}},
-      {"no folder", {{"a.fst", sound}}, {"-x", "a.fst", "no/out"}, "Can't create folder 'no/out'\n", 1},
-      {"a write past the file-size limit", {{"a.fst", sound}}, {"-x", "a.fst", "out"}, "Error writing README.TXT\nExtracted logo.bin\nExtracted empty.dat\n2 entries extracted, 1 not\n", 1, {{"out/README.TXT", text.substr(0, 1000)}, {"out/logo.bin", logo}, {"out/empty.dat", ""}}, {.file_size_limit = 1000}},
-      {"a file where the folder goes", {{"a.fst", sound}, {"file", "x"}}, {"-x", "a.fst", "file"}, "Can't create folder 'file'\n", 1},
+      {"a second name of the archive, -f", {{"a.fst", sound}, {"out/logo.bin", "<hard>a.fst"}}, {"-xf", "a.fst", "out"}, "Extracted README.TXT\nCan't replace logo.bin: it is the archive being read\nExtracted empty.dat\n2 entries extracted, 1 not\n", 1, {{"out/README.TXT", text}, {"out/logo.bin", sound}, {"out/empty.dat", ""}}},
+      {"into folders not made yet", {{"a.fst", sound}}, {"-x", "a.fst", "no/out"}, extracted_all + "3 entries extracted, 0 not\n", 0, {{"no", "<folder>"}, {"no/out", "<folder>"}, {"no/out/README.TXT", text}, {"no/out/logo.bin", logo}, {"no/out/empty.dat", ""}}},
+      {"an entry named as the archive, -f", {{"logo.bin", make_fst({{"logo.bin", "new", false}})}}, {"-xf", "logo.bin", "."}, "Can't replace logo.bin: it is the archive being read\n0 entries extracted, 1 not\n", 1},
+      {"list into a full disk", {{"a.fst", sound}}, {"-l", "a.fst"}, "", 2, {}, {.output_to = "/dev/full"}},
+      {"test into a full disk", {{"a.fst", sound}}, {"-t", "a.fst"}, "", 2, {}, {.output_to = "/dev/full"}},
+      {"list without an archive", {}, {"-l"}, usage, 64},
+      {"test without an archive", {}, {"-t"}, usage, 64},
+      {"extract without a folder", {{"a.fst", sound}}, {"-x", "a.fst"}, usage, 64},
+      {"a write past the file-size limit", {{"a.fst", sound}}, {"-x", "a.fst", "out"}, "Error writing README.TXT\nExtracted logo.bin\nExtracted empty.dat\n2 entries extracted, 1 not\n", 1, {{"out/logo.bin", logo}, {"out/empty.dat", ""}}, {.file_size_limit = 1000}},
+      {"a file where the folder goes", {{"a.fst", sound}, {"file", "x"}}, {"-x", "a.fst", "file"}, "Can't create folder 'file'\n", 2},
       {"a FIFO where an entry goes, -f", {{"a.fst", sound}, {"out/logo.bin", "<fifo>"}}, {"-xf", "a.fst", "out"}, logo_refused, 1, {{"out/README.TXT", text}, {"out/logo.bin", "<fifo>"}, {"out/empty.dat", ""}}},
       {"an archive named -l", {{"-l", sound}}, {"--", "-l", "logo.bin", "out/x"}, "Found logo.bin  [CSize:500, USize:500]\n\n", 0, {{"out/x", logo}}},
       {"version", {}, {"--version"}, "pellux " PROJECT_VERSION "\n", 0},

@@ -2,12 +2,14 @@
 #include "support.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
@@ -44,8 +46,8 @@ bool row_holds(const std::string& what, const std::string& windows) {
 
 ToolRun run_tool(const std::string& program, const std::vector<std::string>& args,
                  const ToolOptions& options) {
-  int out[2], in[2];
-  if (pipe(out) != 0 || pipe(in) != 0) throw std::runtime_error("pipe failed");
+  int out[2], err[2], in[2];
+  if (pipe(out) != 0 || pipe(err) != 0 || pipe(in) != 0) throw std::runtime_error("pipe failed");
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
@@ -54,9 +56,15 @@ ToolRun run_tool(const std::string& program, const std::vector<std::string>& arg
   if (pid == 0) {
     dup2(in[0], STDIN_FILENO);
     dup2(out[1], STDOUT_FILENO);
-    for (const int fd : {in[0], in[1], out[0], out[1]}) close(fd);
+    dup2(err[1], STDERR_FILENO);
+    for (const int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
     if (options.closed_stdio) close(STDIN_FILENO), close(STDOUT_FILENO);
     if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
+    if (!options.output_to.empty()) {
+      const int fd = open(options.output_to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+      if (fd < 0 || dup2(fd, STDOUT_FILENO) < 0) _exit(126);
+      close(fd);
+    }
     const std::pair<int, uint64_t> limits[] = {{RLIMIT_AS, options.address_space_limit},
                                                {RLIMIT_FSIZE, options.file_size_limit}};
     for (const auto& [resource, value] : limits) {
@@ -73,6 +81,7 @@ ToolRun run_tool(const std::string& program, const std::vector<std::string>& arg
   }
   close(in[0]);
   close(out[1]);
+  close(err[1]);
   // A tool that stops reading early must not end the test with SIGPIPE.
   std::signal(SIGPIPE, SIG_IGN);
   const std::string input = options.input.value_or("");
@@ -83,11 +92,30 @@ ToolRun run_tool(const std::string& program, const std::vector<std::string>& arg
   }
   close(in[1]);
   ToolRun run{"", 0};
-  char buffer[4096];
-  for (ssize_t got; (got = read(out[0], buffer, sizeof buffer)) > 0;) {
-    run.output.append(buffer, static_cast<size_t>(got));
+  const auto start = std::chrono::steady_clock::now();
+  const auto since = [&start] {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start).count();
+  };
+  bool interrupted = options.interrupt_after_ms == 0;
+  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+  for (int open_pipes = 2; open_pipes > 0;) {
+    if (!interrupted && since() >= options.interrupt_after_ms) interrupted = kill(pid, SIGINT) >= 0;
+    if (since() > 60000) kill(pid, SIGKILL);
+    if (poll(fds, 2, 10) <= 0) continue;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].revents == 0) continue;
+      char buffer[65536];
+      const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+      if (got > 0) (i == 0 ? run.output : run.errors).append(buffer, static_cast<size_t>(got));
+      if (got <= 0) {
+        fds[i].fd = -1;
+        --open_pipes;
+      }
+    }
   }
   close(out[0]);
+  close(err[0]);
   int wait_status = 0;
   waitpid(pid, &wait_status, 0);
   run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
@@ -169,7 +197,8 @@ void run_cli_cases(const std::string& program, const std::string& banner,
     ToolOptions options = c.options;
     options.cwd = dir.path();
     const ToolRun run = run_tool(program, c.args, options);
-    EXPECT_EQ(run.output, c.options.closed_stdio ? "" : banner + c.output) << c.what;
+    const bool shown = !c.options.closed_stdio && c.options.output_to.empty();
+    EXPECT_EQ(run.output, shown ? banner + c.output : "") << c.what;
     EXPECT_EQ(run.status, c.status) << c.what;
     EXPECT_EQ(describe(dir.path()), expected) << c.what;
   }

@@ -14,6 +14,7 @@ namespace testing_support {
 struct ToolRun {
   std::string output;  // standard output, byte for byte
   int status;          // exit status, or 128 + signal number when the program was killed
+  std::string errors = "";  // standard error
 };
 
 struct ToolOptions {
@@ -22,6 +23,8 @@ struct ToolOptions {
   uint64_t file_size_limit = 0;           // bytes; 0 leaves the limit alone
   bool closed_stdio = false;              // start with standard input and output closed
   std::optional<std::string> input = {};  // fed to standard input through a pipe
+  std::string output_to = "";             // a file that takes standard output instead
+  int interrupt_after_ms = 0;             // sends SIGINT this long after the start
 };
 
 // The program to test: the one the environment variable `variable` names (a wrapper that runs
@@ -43,7 +46,8 @@ bool row_holds(const std::string& what, const std::string& windows);
 inline const std::string kWineFollowsLinks = "skip: wine sees a Linux link as the file it names";
 inline const std::string kWineNeedsAddressSpace = "skip: wine needs about 2 GiB to start";
 
-// Runs `program` with `args` and waits for it.
+// Runs `program` with `args` and waits for it, at most a minute: a run that hangs is killed and
+// ends with status 128 + 9.
 ToolRun run_tool(const std::string& program, const std::vector<std::string>& args,
                  const ToolOptions& options = {});
 

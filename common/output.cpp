@@ -1,0 +1,313 @@
+// The one way to write a file: the same on every platform over the calls of files.h.
+#include "output.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <new>
+#include <set>
+#include <shared_mutex>
+
+namespace common {
+
+// What undoes one unfinished output.
+struct Undo {
+  Folder folder;     // where `name` is removed
+  std::string name;  // a new file or a temporary to remove; empty for a kept file
+  int fd = -1;       // a kept file to empty
+};
+
+struct RunState {
+  std::mutex mutex;
+  // Held shared by every write, and for good by an interruption before it undoes anything, so
+  // that no write can land after the undoing.
+  std::shared_mutex writing;
+  std::set<std::pair<uint64_t, uint64_t>> inputs, outputs;
+  std::map<uint64_t, Undo> undo;  // by serial
+  uint64_t next_serial = 1;
+  unsigned next_temporary = 0;
+
+  void undo_all() {
+    for (auto& [serial, undo_one] : undo) {
+      if (undo_one.name.empty()) {
+        truncate_fd(undo_one.fd, 0);
+      } else {
+        remove_in(undo_one.folder, undo_one.name);
+      }
+    }
+    undo.clear();
+  }
+};
+
+namespace {
+
+std::pair<uint64_t, uint64_t> key(const FileId& id) {
+  return {id.device, id.number};
+}
+
+constexpr size_t kBufferSize = size_t{64} << 10;
+
+}  // namespace
+
+RunFiles::RunFiles() : state_(std::make_shared<RunState>()) {}
+
+RunFiles::~RunFiles() = default;
+
+void RunFiles::add_input(const FileId& id) {
+  const std::lock_guard lock(state_->mutex);
+  state_->inputs.insert(key(id));
+}
+
+bool RunFiles::is_input(const FileId& id) const {
+  const std::lock_guard lock(state_->mutex);
+  return state_->inputs.count(key(id)) != 0;
+}
+
+void RunFiles::abandon_all() {
+  const std::lock_guard lock(state_->mutex);
+  state_->undo_all();
+}
+
+std::function<void()> RunFiles::interruption() const {
+  return [state = state_] {
+    // Held to the end: nothing may be written or finished once the undoing has begun.
+    state->writing.lock();
+    state->mutex.lock();
+    state->undo_all();
+  };
+}
+
+OutputFile::~OutputFile() {
+  abandon();
+}
+
+OutputError OutputFile::start(RunFiles& run, int fd, bool kept) {
+  run_ = &run;
+  fd_ = fd;
+  kept_ = kept;
+  bool regular = false;
+  buffer_.reset(new (std::nothrow) uint8_t[kBufferSize]);
+  if (!identify_fd(fd, id_, regular) || !buffer_) {
+    abandon();
+    return OutputError::kCannotCreate;
+  }
+  RunState& state = *run.state_;
+  const std::lock_guard lock(state.mutex);
+  state.outputs.insert(key(id_));
+  return OutputError::kNone;
+}
+
+OutputError OutputFile::create_in(RunFiles& run, const Folder& folder, std::string_view name,
+                                  bool replace) {
+  RunState& state = *run.state_;
+  folder_ = &folder;
+  name_ = name;
+  bool exists = false;
+  int fd = -1;
+  {
+    // Made and registered in one step, so that an interruption finds every file it must undo.
+    const std::lock_guard lock(state.mutex);
+    fd = common::create_in(folder, name, exists);
+    if (fd >= 0) {
+      serial_ = state.next_serial++;
+      state.undo[serial_] = {folder, name_, -1};
+    }
+  }
+  if (fd < 0 && exists) {
+    const Standing there = look_in(folder, name);
+    {
+      const std::lock_guard lock(state.mutex);
+      if (there.exists && state.outputs.count(key(there.id)) != 0) {
+        return OutputError::kWrittenBefore;
+      }
+      if (there.exists && state.inputs.count(key(there.id)) != 0) return OutputError::kIsInput;
+    }
+    if (!replace || !there.plain) return OutputError::kExists;
+    // Written beside it, under a name of its own, and moved over it once complete.
+    const std::lock_guard lock(state.mutex);
+    while (fd < 0) {
+      temporary_ = temporary_name(state.next_temporary++);
+      fd = common::create_in(folder, temporary_, exists);
+      if (fd < 0 && !exists) return OutputError::kCannotCreate;
+    }
+    serial_ = state.next_serial++;
+    state.undo[serial_] = {folder, temporary_, -1};
+  }
+  if (fd < 0) return OutputError::kCannotCreate;
+  return start(run, fd, false);
+}
+
+void OutputFile::register_kept(int fd) {
+  RunState& state = *run_->state_;
+  const std::lock_guard lock(state.mutex);
+  serial_ = state.next_serial++;
+  state.undo[serial_] = {Folder{}, "", fd};
+}
+
+OutputError OutputFile::open_kept(RunFiles& run, const char* path, bool empty_now) {
+  const int fd = open_typed(path);
+  if (fd < 0) return OutputError::kCannotCreate;
+  FileId id;
+  bool regular = false;
+  if (!identify_fd(fd, id, regular)) {
+    close_fd(fd);
+    return OutputError::kCannotCreate;
+  }
+  if (run.is_input(id)) {
+    close_fd(fd);
+    return OutputError::kIsInput;
+  }
+  const OutputError started = start(run, fd, true);
+  if (started == OutputError::kNone) register_kept(fd);
+  if (started == OutputError::kNone && empty_now && !empty()) {
+    abandon();
+    return OutputError::kCannotCreate;
+  }
+  return started;
+}
+
+bool OutputFile::empty() {
+  bool regular = false;
+  FileId id;
+  return fd_ >= 0 && identify_fd(fd_, id, regular) && (!regular || truncate_fd(fd_, 0));
+}
+
+OutputError OutputFile::adopt_kept(RunFiles& run, int fd) {
+  const OutputError started = start(run, fd, true);
+  if (started == OutputError::kNone) register_kept(fd);
+  return started;
+}
+
+OutputError OutputFile::create_typed(RunFiles& run, const char* path, bool replace) {
+  std::string folder, name;
+  if (!split_typed_path(path, folder, name) ||
+      open_folder(folder.c_str(), false, own_folder_) != FolderError::kNone) {
+    return OutputError::kCannotCreate;
+  }
+  const Standing there = look_in(own_folder_, name);
+  if (there.exists && run.is_input(there.id)) return OutputError::kIsInput;
+  return create_in(run, own_folder_, name, replace);
+}
+
+bool OutputFile::flush() {
+  if (buffered_ > 0 && !failed_) failed_ = !put(buffer_.get(), buffered_);
+  buffered_ = 0;
+  return !failed_;
+}
+
+bool OutputFile::put(const uint8_t* bytes, size_t count) {
+  const std::shared_lock writing(run_->state_->writing);
+  size_t done = 0;
+  const bool ok = write_fd(fd_, bytes, count, -1, &done);
+  reached_ += static_cast<int64_t>(done);
+  return ok;
+}
+
+bool OutputFile::write_out() {
+  return fd_ >= 0 && flush();
+}
+
+void OutputFile::keep_first(int64_t length) {
+  if (fd_ >= 0) truncate_fd(fd_, length);
+  forget();
+  if (fd_ >= 0) close_fd(fd_);
+  fd_ = -1;
+  buffered_ = 0;
+  run_ = nullptr;
+}
+
+bool OutputFile::write(const uint8_t* bytes, size_t count) {
+  if (failed_ || fd_ < 0) return false;
+  length_ += static_cast<int64_t>(count);
+  if (buffered_ + count <= kBufferSize) {
+    if (count > 0) std::memcpy(buffer_.get() + buffered_, bytes, count);
+    buffered_ += count;
+    return buffered_ < kBufferSize || flush();
+  }
+  if (!flush()) return false;
+  if (count >= kBufferSize) {
+    failed_ = !put(bytes, count);
+    return !failed_;
+  }
+  std::memcpy(buffer_.get(), bytes, count);
+  buffered_ = count;
+  return true;
+}
+
+bool OutputFile::write_at(int64_t offset, const uint8_t* bytes, size_t count) {
+  if (failed_ || fd_ < 0 || !flush()) return false;
+  const std::shared_lock writing(run_->state_->writing);
+  failed_ = !write_fd(fd_, bytes, count, offset);
+  return !failed_;
+}
+
+void OutputFile::forget() {
+  if (run_ == nullptr || serial_ == 0) return;
+  const std::lock_guard lock(run_->state_->mutex);
+  run_->state_->undo.erase(serial_);
+  serial_ = 0;
+}
+
+OutputError OutputFile::finish() {
+  if (fd_ < 0) return OutputError::kWriteFailed;
+  bool ok = flush();
+  if (ok && kept_) {
+    bool regular = false;
+    FileId id;
+    // Cut to what this run wrote, whatever was there before.
+    ok = identify_fd(fd_, id, regular) && (!regular || truncate_fd(fd_, length_));
+  }
+  if (!ok) {
+    abandon();
+    return OutputError::kWriteFailed;
+  }
+  // A kept file is undone through its descriptor, which is about to go.
+  if (kept_) forget();
+  const bool closed = close_fd(fd_);
+  fd_ = -1;
+  if (!closed) {
+    abandon();
+    return OutputError::kWriteFailed;
+  }
+  if (!temporary_.empty()) {
+    const std::lock_guard lock(run_->state_->mutex);
+    if (!rename_in(*folder_, temporary_, name_)) {
+      remove_in(*folder_, temporary_);
+      run_->state_->undo.erase(serial_);
+      serial_ = 0;
+      run_ = nullptr;
+      return OutputError::kWriteFailed;
+    }
+  }
+  forget();
+  close_folder(own_folder_);
+  run_ = nullptr;
+  return OutputError::kNone;
+}
+
+void OutputFile::abandon() {
+  if (run_ == nullptr) return;
+  if (serial_ != 0) {
+    const std::lock_guard lock(run_->state_->mutex);
+    auto found = run_->state_->undo.find(serial_);
+    if (found != run_->state_->undo.end()) {
+      Undo& undo = found->second;
+      if (undo.name.empty()) {
+        if (fd_ >= 0) truncate_fd(fd_, 0);
+      } else {
+        remove_in(undo.folder, undo.name);
+      }
+      run_->state_->undo.erase(found);
+    }
+    serial_ = 0;
+  }
+  if (fd_ >= 0) close_fd(fd_);
+  fd_ = -1;
+  buffered_ = 0;
+  close_folder(own_folder_);
+  run_ = nullptr;
+}
+
+}  // namespace common
