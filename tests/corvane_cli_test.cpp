@@ -2,7 +2,11 @@
 // the files left behind.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <csignal>
 #include <thread>
+
+#include "fst_writer.h"
 
 #include "stream_model.h"
 #include "support.h"
@@ -11,6 +15,7 @@ namespace {
 
 using namespace testing_support;
 using namespace std::string_literals;
+using namespace tools;
 
 const std::string kBanner =
     "-- corvane -- creates a SOL, SAV, PKK or MPK file from a file list --\n\n";
@@ -218,26 +223,115 @@ TEST(CorvaneCliTest, AnyThreadCountBuildsWhatOneThreadBuilds) {
 }
 
 // Two runs in one folder at once share the staging file; neither may see the other's data.
+// Two runs in one folder at once share the staging file, and here one container: neither may
+// see the other's data, and the container is always one run's whole container.
 TEST(CorvaneCliTest, RunsInOneFolderAtOnceNeverMix) {
   ScratchDir dir;
   const std::vector<Entry> first = {{true, text_like(3000000, 1)}};
-  const std::vector<Entry> second = {{false, random_bytes(2000000, 2)}, {true, text_like(1000, 3)}};
+  const std::vector<Entry> second = {{false, random_bytes(30000000, 2)}, {true, text_like(1000, 3)}};
   write_file(dir / "one", first[0].bytes);
   write_file(dir / "two", second[0].bytes);
   write_file(dir / "three", second[1].bytes);
   write_file(dir / "list1", "c one\n");
   write_file(dir / "list2", "u two\nc three\n");
-  for (int round = 0; round < 8; ++round) {
-    ToolRun one, two;
-    std::thread other([&] { one = corvane(dir, {"list1", "one.sol"}); });
-    two = corvane(dir, {"list2", "two.sol"});
-    other.join();
-    ASSERT_EQ(one.status, 0);
-    ASSERT_EQ(two.status, 0);
-    ASSERT_EQ(read_file(dir / "one.sol"), expected_container(first)) << "round " << round;
-    ASSERT_EQ(read_file(dir / "two.sol"), expected_container(second)) << "round " << round;
-    const std::string staged = read_file(dir / kStaging);
-    ASSERT_TRUE(staged == data_area(first) || staged == data_area(second));
+  // The later run builds the shorter container: a run that emptied it while the other was
+  // still writing would leave the other's tail behind its own data.
+  for (const std::string later : {"one.sol", "two.sol"}) {
+    for (int round = 0; round < 4; ++round) {
+      ToolRun one, two;
+      std::thread other([&] { two = corvane(dir, {"list2", "two.sol"}); });
+      std::this_thread::sleep_for(std::chrono::milliseconds(10 * round));
+      one = corvane(dir, {"list1", later});
+      other.join();
+      ASSERT_EQ(one.status + two.status, 0);
+      const std::string built = read_file(dir / "two.sol"), staged = read_file(dir / kStaging);
+      if (later == "one.sol") {
+        ASSERT_EQ(read_file(dir / "one.sol"), expected_container(first));
+        ASSERT_EQ(built, expected_container(second));
+      }
+      ASSERT_TRUE(built == expected_container(first) || built == expected_container(second));
+      ASSERT_TRUE(staged == data_area(first) || staged == data_area(second));
+    }
+  }
+}
+
+// SIGINT in mid-run: the run ends by the signal, and no file stays half written: the container
+// and the staging file are empty, each entry is whole or absent, and a file that -f was
+// replacing is whole, old or new.
+TEST(CorvaneCliTest, AnInterruptedRunLeavesNoHalfWrittenFile) {
+  ScratchDir dir;
+  for (const char* name : {"z0", "z1", "z2", "z3"}) make(dir.path(), name, "<zeros>1073741824:");
+  write_file(dir / "list", "c z0\nc z1\nc z2\nc z3\n");
+  const ToolRun build = corvane(dir, {"-j1", "list", "out.sol"}, {.interrupt_after_ms = 500});
+  EXPECT_EQ(build.status, 128 + SIGINT);
+  EXPECT_EQ(read_file(dir / "out.sol") + read_file(dir / kStaging), "");
+  const std::string zeros = encode_stream(std::string(size_t{256} << 20, '\0'));
+  std::vector<FstRecord> records;
+  std::string data;
+  std::map<std::string, std::string> old;
+  for (int i = 0; i < 8; ++i) {
+    const std::string name = line("e%d", i);
+    records.push_back({static_cast<int32_t>(4 + 262 * 8 + data.size()),
+                       static_cast<int32_t>(zeros.size()), 256 << 20, name});
+    data += zeros;
+    old["old/" + name] = "old";
+  }
+  write_file(dir / "a.fst", fst_table(8, records) + data);
+  std::filesystem::create_directory(dir / "old");
+  for (const auto& [name, bytes] : old) make(dir.path(), name, bytes);
+  const std::string program = tool_path("PELLUX_TOOL", PELLUX_PATH);
+  for (const std::string folder : {"new", "old"}) {
+    const ToolOptions options{.cwd = dir.path(), .interrupt_after_ms = 300};
+    EXPECT_EQ(run_tool(program, {"-xf", "a.fst", folder}, options).status, 128 + SIGINT);
+    for (const auto& [name, state] : describe(dir / folder)) {
+      EXPECT_TRUE(state == "<268435456 bytes>" || (folder == "old" && state == "old")) << name;
+    }
+  }
+}
+
+// Workers read ahead only within the run's budget: entries that each take most of the memory
+// the run may have are built one after the other, as one thread builds them.
+TEST(CorvaneCliTest, ThreadsReadAheadWithinTheBudget) {
+  if (kSanitized || tools_under_wine()) GTEST_SKIP() << "no address-space limit here";
+  ScratchDir dir;
+  for (const char* name : {"z0", "z1", "z2"}) make(dir.path(), name, "<zeros>209715200:");
+  write_file(dir / "list", "c z0\nc z1\nc z2\n");
+  EXPECT_EQ(corvane(dir, {"-j4", "list", "four.sol"}, {.address_space_limit = 1u << 30}).status, 0);
+  EXPECT_EQ(corvane(dir, {"-j1", "list", "one.sol"}).status, 0);
+  EXPECT_EQ(read_file(dir / "four.sol"), read_file(dir / "one.sol"));
+}
+
+// Swapping the folder for a link while -x writes into it moves nothing outside: every file goes
+// into the folder the run opened.
+TEST(CorvaneCliTest, ExtractionStaysInTheFolderItOpened) {
+  if (tools_under_wine()) GTEST_SKIP() << "wine sees a Linux link as the folder it names";
+  ScratchDir dir;
+  std::vector<FstEntry> entries;
+  for (int i = 0; i < 3000; ++i) {
+    entries.push_back({line("f%d", i), "x", false});
+  }
+  write_file(dir / "a.fst", make_fst(entries));
+  std::filesystem::create_directory(dir / "outside");
+  const std::string programs[] = {tool_path("PELLUX_TOOL", PELLUX_PATH),
+                                  tool_path("CORVANE_TOOL", CORVANE_PATH)};
+  for (const std::string& program : programs) {
+    std::filesystem::create_directory(dir / "in");
+    std::atomic<bool> done = false;
+    std::thread swapper([&] {
+      while (!done && std::filesystem::is_empty(dir / "in")) std::this_thread::yield();
+      for (std::error_code ignored; !done;) {
+        std::filesystem::rename(dir / "in", dir / "moved", ignored);
+        std::filesystem::create_directory_symlink("outside", dir / "in", ignored);
+        std::filesystem::remove(dir / "in", ignored);
+        std::filesystem::rename(dir / "moved", dir / "in", ignored);
+      }
+    });
+    const ToolRun run = run_tool(program, {"-x", "a.fst", "in"}, {.cwd = dir.path()});
+    done = true;
+    swapper.join();
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "outside")) << program;
+    EXPECT_NE(run.status, 128 + SIGKILL);
+    std::filesystem::remove_all(dir / "in");
   }
 }
 
