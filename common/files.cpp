@@ -159,6 +159,13 @@ bool identify_fd(int fd, FileId& id, bool& regular) {
   return true;
 }
 
+bool file_length(int fd, int64_t& length) {
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  length = static_cast<int64_t>(info.st_size);
+  return true;
+}
+
 bool truncate_fd(int fd, int64_t length) {
   return ftruncate(fd, static_cast<off_t>(length)) == 0;
 }

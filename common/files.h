@@ -95,6 +95,9 @@ int open_typed(const char* path);
 // The identity of the file open as `fd`, and whether it is a regular file.
 bool identify_fd(int fd, FileId& id, bool& regular);
 
+// The length of the regular file open as `fd`; false when it has none.
+bool file_length(int fd, int64_t& length);
+
 // Cuts the file open as `fd` to `length` bytes; false when it cannot.
 bool truncate_fd(int fd, int64_t length);
 

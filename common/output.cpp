@@ -289,25 +289,30 @@ OutputError OutputFile::finish() {
 
 void OutputFile::abandon() {
   if (run_ == nullptr) return;
+  // Closed first: some platforms remove no file that is still open.
+  if (fd_ >= 0 && kept_) truncate_fd(fd_, 0);
+  if (fd_ >= 0) close_fd(fd_);
+  fd_ = -1;
   if (serial_ != 0) {
     const std::lock_guard lock(run_->state_->mutex);
     auto found = run_->state_->undo.find(serial_);
     if (found != run_->state_->undo.end()) {
-      Undo& undo = found->second;
-      if (undo.name.empty()) {
-        if (fd_ >= 0) truncate_fd(fd_, 0);
-      } else {
-        remove_in(undo.folder, undo.name);
-      }
+      if (!found->second.name.empty()) remove_in(found->second.folder, found->second.name);
       run_->state_->undo.erase(found);
     }
     serial_ = 0;
   }
-  if (fd_ >= 0) close_fd(fd_);
-  fd_ = -1;
   buffered_ = 0;
   close_folder(own_folder_);
   run_ = nullptr;
+}
+
+int64_t OutputFile::reached() const {
+  // After a failed write the file itself says how far it got: a write may fail after some of
+  // its bytes went in.
+  int64_t length = -1;
+  if (failed_ && fd_ >= 0 && file_length(fd_, length)) return std::min(length, reached_);
+  return reached_;
 }
 
 }  // namespace common

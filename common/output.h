@@ -98,7 +98,7 @@ class OutputFile {
 
   int64_t written() const { return length_; }
   // Bytes that reached the file, from its start: after a failed write, how far it got.
-  int64_t reached() const { return reached_; }
+  int64_t reached() const;
   bool is_open() const { return fd_ >= 0; }
   // The identity of the file being written.
   const FileId& id() const { return id_; }

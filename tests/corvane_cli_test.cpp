@@ -174,7 +174,8 @@ TEST(CorvaneCliTest, ReportsEveryFailureWithStatus1) {
       {"listed file of 4 GiB + 100 bytes", {list("c été.bin\n"), {"été.bin", "<zeros>4294967396:"}}, {"list", "ünï.sol"}, "Error -- été.bin is too large (2 GiB or more)\n", 1, {{"ünï.sol", ""}, {kStaging, ""}}},
       {"container would reach 2 GiB after 1 MiB went into it", {list("u mib.bin\nu big.bin\n"), {"mib.bin", mib}, {"big.bin", "<zeros>2146435060:"}}, one_thread, too_large, 1, {{"out.sol", ""}, {kStaging, std::string((1 << 20) + 1, '\0')}}},
       {"staging write fails", {list("u big.bin\n"), {"big.bin", "<zeros>100000:"}}, {"list", "/dev/null"}, "Error writing big.bin to tempfile.\n", 1, {{kStaging, ""}}, small_files},
-      {"staging close fails", {list("c a.bin\nu big.bin\n"), {"big.bin", "<zeros>49990:"}}, {"list", "/dev/null"}, "Error writing temporary data file\n", 1, {{kStaging, staged_a}}, small_files},
+      {"staging close fails", {list("c a.bin\nu big.bin\n"), {"big.bin", "<zeros>49990:"}}, {"list", "/dev/null"}, "Error writing temporary data file\n", 1, {{kStaging, staged_a}}, small_files, "skip: wine fails a write past the limit whole; next row"},
+      {"staging close fails, Windows", {list("c a.bin\nu big.bin\n"), {"big.bin", "<zeros>49990:"}}, {"list", "/dev/null"}, "Error writing temporary data file\n", 1, {{kStaging, ""}}, small_files, "only: no byte of a failed write reaches the file"},
       // The run never reads its own outputs, however they are reached, with any thread count.
       {"a link to the container not made yet", {list("u link\n"), {"link", "<link>out.sol"}}, {"-j4", "list", "out.sol"}, same, 1, empty_outputs, {}, kWineFollowsLinks},
       {"the staging file listed", {list("c a.bin\nu " + kStaging + "\n")}, {"-j4", "list", "out.sol"}, "Error -- " + kStaging + " is the temporary data file\n", 1, {{"out.sol", ""}, {kStaging, staged_a}}},
@@ -259,6 +260,7 @@ TEST(CorvaneCliTest, RunsInOneFolderAtOnceNeverMix) {
 // and the staging file are empty, each entry is whole or absent, and a file that -f was
 // replacing is whole, old or new.
 TEST(CorvaneCliTest, AnInterruptedRunLeavesNoHalfWrittenFile) {
+  if (tools_under_wine()) GTEST_SKIP() << "wine does not pass SIGINT on as Ctrl-C";
   ScratchDir dir;
   for (const char* name : {"z0", "z1", "z2", "z3"}) make(dir.path(), name, "<zeros>1073741824:");
   write_file(dir / "list", "c z0\nc z1\nc z2\nc z3\n");

@@ -165,6 +165,7 @@ TEST(PelluxCliTest, ListsTestsAndExtractsMany) {
   const std::string names = fst_table(5, {{at + 524, 3, 3, "one/a.txt"}, {at + 524, 3, 3, "TWO\\A.TXT"}, {at + 524, 3, 3, "dir/.."},
                                           {at + 524, 3, 3, "C:"}, {at + 524, 3, 3, "bad\x01name"}}) + "abc";
   const std::string reserved = fst_table(2, {{at - 262, 3, 3, "con.txt"}, {at - 262, 3, 3, "x/a:b"}}) + "abc";
+  const std::string folded = make_fst({{"\xC3\xA9.txt", "1", false}, {"\xC3\x89.txt", "2", false}, {"\xFF.bin", "3", false}, {"\xFE.bin", "4", false}});
   const std::map<std::string, std::string> all = {{"out/README.TXT", text}, {"out/logo.bin", logo}, {"out/empty.dat", ""}};
   const std::string usage = "Usage: pellux <FST file> <file to extract> <file to create>\n\n"
       "    The name of the file to extract should *not* contain path info.\n    pellux will ignore any directory path given it.\n";
@@ -187,6 +188,9 @@ TEST(PelluxCliTest, ListsTestsAndExtractsMany) {
       {"names that cannot be files", {{"a.fst", names}}, {"-x", "a.fst", "out"}, "Extracted a.txt\nSkipped entry 1: A.TXT was already taken by an earlier entry\n" "Refused entry 2: '..' cannot be a file name in the folder\nRefused entry 3: '' cannot be a file name in the folder\n" "Refused entry 4: 'bad\\x01name' cannot be a file name in the folder\n1 entries extracted, 4 not\n", 1, {{"out/a.txt", "abc"}}},
       {"names Windows reserves", {{"a.fst", reserved}}, {"-x", "a.fst", "out"}, "Extracted con.txt\nExtracted a:b\n2 entries extracted, 0 not\n", 0, {{"out/con.txt", "abc"}, {"out/a:b", "abc"}}, {}, "skip: Windows reserves these names; next row"},
       {"names Windows reserves, on Windows", {{"a.fst", reserved}}, {"-x", "a.fst", "out"}, "Refused entry 0: 'con.txt' cannot be a file name in the folder\n" "Refused entry 1: 'a:b' cannot be a file name in the folder\n0 entries extracted, 2 not\n", 1, {}, {}, "only: Windows reserves these names"},
+      // Names the file system folds together: the later entry never replaces the earlier.
+      {"names one file system folds, -f", {{"a.fst", folded}}, {"-xf", "a.fst", "out"}, "Extracted \xC3\xA9.txt\nExtracted \xC3\x89.txt\nExtracted \xFF.bin\nExtracted \xFE.bin\n4 entries extracted, 0 not\n", 0, {{"out/\xC3\xA9.txt", "1"}, {"out/\xC3\x89.txt", "2"}, {"out/\xFF.bin", "3"}, {"out/\xFE.bin", "4"}}, {}, "skip: Windows folds these names; next row"},
+      {"names Windows folds, -f", {{"a.fst", folded}}, {"-xf", "a.fst", "out"}, "Extracted \xC3\xA9.txt\nSkipped entry 1: \xC3\x89.txt was already taken by an earlier entry\nExtracted \xFF.bin\nSkipped entry 3: \xFE.bin was already taken by an earlier entry\n2 entries extracted, 2 not\n", 1, {{"out/\xC3\xA9.txt", "1"}, {"out/\xEF\xBF\xBD.bin", "3"}}, {}, "only: \xC3\xA9 and \xC3\x89, \xFF and \xFE name one file there"},
       {"a file is there", {{"a.fst", sound}, {"out/logo.bin", "old"}}, {"-x", "a.fst", "out"}, logo_refused, 1, {{"out/README.TXT", text}, {"out/logo.bin", "old"}, {"out/empty.dat", ""}}},
       {"a file is there, -f", {{"a.fst", sound}, {"out/logo.bin", "old"}}, {"-xf", "a.fst", "out"}, extracted_all + "3 entries extracted, 0 not\n", 0, all},
       {"a planted link", {{"a.fst", sound}, {"outside", "keep"}, {"out/logo.bin", "<link>../outside"}}, {"-x", "-f", "a.fst", "out"}, logo_refused, 1, {{"out/README.TXT", text}, {"out/logo.bin", "<link>../outside"}, {"out/empty.dat", ""}}, {}, kWineFollowsLinks},
