@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "common/code_stream.h"
+#include "lzw/code_stream.h"
 #include "inputs.h"
 #include "lzw/decoder.h"
 #include "lzw/encoder.h"
@@ -67,7 +67,7 @@ lzw::Decoder& the_decoder() {
 }
 
 Encoded encode(const std::string& input) {
-  std::string stream(static_cast<size_t>(common::max_stream_size(input.size())), '\0');
+  std::string stream(static_cast<size_t>(lzw::max_stream_size(input.size())), '\0');
   stream.resize(lzw::compress_buffer(the_encoder(), reinterpret_cast<uint8_t*>(stream.data()),
                                      reinterpret_cast<const uint8_t*>(input.data()), input.size()));
   return {stream, static_cast<int64_t>(input.size())};
@@ -96,7 +96,7 @@ void BM_Encode(benchmark::State& state, Kind kind) {
     largest = std::max(largest, input.size());
     total += input.size();
   }
-  std::vector<uint8_t> out(static_cast<size_t>(common::max_stream_size(largest) + 1));
+  std::vector<uint8_t> out(static_cast<size_t>(lzw::max_stream_size(largest) + 1));
   for (auto _ : state) {
     stream_total = 0;
     for (const std::string& input : inputs) {

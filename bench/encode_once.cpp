@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "common/code_stream.h"
+#include "lzw/code_stream.h"
 #include "inputs.h"
 #include "lzw/encoder.h"
 
@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
   const std::string input{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   // One encoder: one draw of the keys, as in a run of corvane.
   const std::unique_ptr<lzw::Encoder> encoder = lzw::new_encoder();
-  std::vector<uint8_t> out(static_cast<size_t>(common::max_stream_size(input.size())));
+  std::vector<uint8_t> out(static_cast<size_t>(lzw::max_stream_size(input.size())));
   double best = 1e30;
   size_t written = 0;
   for (int i = 0; i < encodes; ++i) {

@@ -11,7 +11,8 @@
 
 #include "common/fail.h"
 #include "common/files.h"
-#include "container.h"
+#include "container/layout.h"
+#include "container/writer.h"
 #include "entry.h"
 #include "file_list.h"
 #include "pipeline.h"
@@ -21,6 +22,7 @@ namespace corvane {
 namespace {
 
 using common::fail;
+using container::TocNode;
 
 // The state of one build.
 struct Build {
@@ -195,7 +197,7 @@ int build(common::RunFiles& run, const char* list_path, const char* container_pa
   // Every listed entry is staged or the run fails, so the data area's place is known now: the
   // header's room is filled with zeros until the header is known.
   const int64_t data_offset =
-      data_area_offset(std::count_if(entries.begin(), entries.end(), is_staged));
+      container::data_area_offset(std::count_if(entries.begin(), entries.end(), is_staged));
   std::vector<uint8_t> zeros(static_cast<size_t>(std::min<int64_t>(data_offset, 1 << 20)));
   for (int64_t left = data_offset; left > 0; left -= static_cast<int64_t>(zeros.size())) {
     const auto count = static_cast<size_t>(std::min<int64_t>(left, 1 << 20));
@@ -218,7 +220,7 @@ int build(common::RunFiles& run, const char* list_path, const char* container_pa
   }
   std::vector<uint8_t> header;
   try {
-    header = container_header(build.nodes, build.data_sum);
+    header = container::container_header(build.nodes, build.data_sum);
   } catch (const std::bad_alloc&) {
     discard_container(build);
     fail(1, "Error allocating memory for TOC list\n");

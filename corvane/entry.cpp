@@ -1,9 +1,9 @@
 // Preparing a listed entry.
 #include "entry.h"
 
-#include "common/code_stream.h"
-#include "common/le32.h"
-#include "container.h"
+#include "lzw/code_stream.h"
+#include "lzw/le32.h"
+#include "container/layout.h"
 
 namespace corvane {
 namespace {
@@ -27,7 +27,7 @@ PreparedEntry open_entry(const ListEntry& entry, const Outputs& outputs) {
 
 int64_t largest_staged(const PreparedEntry& entry) {
   const auto reported = static_cast<uint64_t>(entry.reported_length);
-  return static_cast<int64_t>(entry.compressed ? 4 + common::max_stream_size(reported)
+  return static_cast<int64_t>(entry.compressed ? 4 + lzw::max_stream_size(reported)
                                                : reported);
 }
 
@@ -44,12 +44,12 @@ void read_entry(PreparedEntry& prepared, lzw::Encoder* encoder) {
   } else {
     prepared.step = EntryStep::kEncoded;
     // The length word, then the stream.
-    prepared.bytes = common::allocate_bytes(4 + common::max_stream_size(file.length));
+    prepared.bytes = common::allocate_bytes(4 + lzw::max_stream_size(file.length));
     if (!prepared.bytes || encoder == nullptr) {
       prepared.error = ListedError::kNoMemory;
       return;
     }
-    common::put_le32(prepared.bytes.get(), static_cast<uint32_t>(file.length));
+    lzw::put_le32(prepared.bytes.get(), static_cast<uint32_t>(file.length));
     prepared.length =
         4 + lzw::compress_buffer(*encoder, prepared.bytes.get() + 4, file.bytes.get(), file.length);
     file.bytes.reset();
@@ -62,12 +62,12 @@ Verdict judge_entry(const PreparedEntry& entry, int64_t staged_bytes, int64_t in
     return Verdict::kListedError;
   }
   // An entry left unread is one that fails here whatever came before it.
-  if (!entry_fits(staged_bytes, index, entry.compressed ? 0 : entry.reported_length)) {
+  if (!container::entry_fits(staged_bytes, index, entry.compressed ? 0 : entry.reported_length)) {
     return Verdict::kContainerTooLarge;
   }
   if (entry.error != ListedError::kNone) return Verdict::kListedError;
   // A stored file that held more than it reported must still fit; so must a code stream.
-  if (!entry_fits(staged_bytes, index, static_cast<int64_t>(entry.length))) {
+  if (!container::entry_fits(staged_bytes, index, static_cast<int64_t>(entry.length))) {
     return Verdict::kContainerTooLarge;
   }
   return Verdict::kStage;

@@ -5,9 +5,13 @@
 #include <cstdio>
 
 #include "common/output.h"
-#include "container_reader.h"
+#include "container/reader.h"
 
 namespace corvane {
+
+using container::ContainerEntry;
+using container::ContainerInfo;
+using container::Problem;
 
 // Exit statuses of the modes -l, -t and -x.
 constexpr int kSomeFailed = 1;   // some entries are damaged or could not be written

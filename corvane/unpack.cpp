@@ -67,17 +67,16 @@ int unpack_container(common::RunFiles& run, const char* path, const char* folder
     std::string name = std::to_string(i);
     name = std::string(last.size() - name.size(), '0') + name + ".bin";
     list += (entry.compressed ? "c " : "u ") + name + "\n";
-    EntryBytes decoded;
-    const ReadError error = read_entry_bytes(file, entry, *decoder, decoded);
-    if (error == ReadError::kReadError) {
+    container::EntryBytes decoded;
+    const auto error = container::read_entry_bytes(file, entry, *decoder, decoded);
+    if (error == container::ReadError::kReadError) {
       run.abandon_all();
       common::fail(kNothingDone, "Error reading container '%s'\n", path);
     }
     ++failed;
-    if (error == ReadError::kNoMemory) {
+    if (error == container::ReadError::kNoMemory) {
       std::printf("Entry %zu: no memory to unpack it\n", i);
-    } else if (decoded.result.count != (entry.compressed ? entry.original_length : entry.length) ||
-               decoded.result.stop != lzw::DecodeStop::kEnd) {
+    } else if (decoded.verdict != container::Verdict::kSound) {
       std::printf("Entry %zu: its stream does not decode to its %u bytes\n", i,
                   entry.original_length);
     } else if (write_file(run, folder, name, overwrite, decoded.bytes.get(),

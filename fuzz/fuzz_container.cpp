@@ -6,25 +6,25 @@
 #include <string>
 #include <vector>
 
-#include "corvane/container_reader.h"
+#include "container/reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::unique_ptr<lzw::Decoder> decoder = lzw::new_decoder();
   std::string bytes(reinterpret_cast<const char*>(data), size);
   std::FILE* file = fmemopen(bytes.data(), bytes.size(), "rb");
   if (file == nullptr) return 0;
-  corvane::ContainerInfo info;
-  if (corvane::read_container(file, info) == corvane::ReadError::kNone) {
+  container::ContainerInfo info;
+  if (container::read_container(file, info) == container::ReadError::kNone) {
     std::vector<bool> flagged(info.entries.size());
-    for (const corvane::Problem& problem : info.problems) {
+    for (const container::Problem& problem : info.problems) {
       if (problem.entry < flagged.size()) flagged[problem.entry] = true;
     }
     for (size_t i = 0; i < info.entries.size(); ++i) {
-      const corvane::ContainerEntry& entry = info.entries[i];
+      const container::ContainerEntry& entry = info.entries[i];
       if (flagged[i]) continue;
       if (entry.offset + entry.length > size) __builtin_trap();
-      corvane::EntryBytes out;
-      if (corvane::read_entry_bytes(file, entry, *decoder, out) == corvane::ReadError::kNone &&
+      container::EntryBytes out;
+      if (container::read_entry_bytes(file, entry, *decoder, out) == container::ReadError::kNone &&
           entry.compressed && out.result.count > uint64_t{entry.original_length} + 1) {
         __builtin_trap();
       }

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "common/code_stream.h"
+#include "lzw/code_stream.h"
 #include "lzw/decoder.h"
 #include "lzw/encoder.h"
 #include "stream_model.h"
@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::unique_ptr<lzw::Encoder> encoder = lzw::new_encoder();
   static const std::unique_ptr<lzw::Decoder> decoder = lzw::new_decoder();
   // Exactly the bound, so that the sanitizer sees a write past it.
-  const auto bound = static_cast<size_t>(common::max_stream_size(size));
+  const auto bound = static_cast<size_t>(lzw::max_stream_size(size));
   const auto stream = std::make_unique<uint8_t[]>(bound);
   const size_t stream_length = lzw::compress_buffer(*encoder, stream.get(), data, size);
   const std::string expected = testing_support::pack_codes(

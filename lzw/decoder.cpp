@@ -17,17 +17,11 @@
 #include <cstring>
 #include <new>
 
-#include "common/le32.h"
+#include "lzw/le32.h"
 
 namespace lzw {
 namespace {
 
-using common::kClearCode;
-using common::kCodeLimit;
-using common::kEndCode;
-using common::kFirstStringCode;
-using common::kMaxCodeWidth;
-using common::kMinCodeWidth;
 
 constexpr size_t kChunk = 16;
 
@@ -239,7 +233,7 @@ Outcome decode_by_copies(Decoder& d) {
     uint8_t* const pause_at = s.pause < s.capacity ? s.destination + s.pause : end;
     uint32_t code = 0;
     while (source_length - pos >= 4 && to < pause_at) {
-      code = (common::get_le32(source + pos) >> bit_offset) & mask;
+      code = (lzw::get_le32(source + pos) >> bit_offset) & mask;
       if (code - kClearCode < 2) break;  // CLEAR or END
       // The string the next code will be, already in place: the previous string and the
       // first byte of what follows it. A code equal to the next code is exactly that string.

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "common/code_stream.h"
+#include "lzw/code_stream.h"
 
 namespace lzw {
 
@@ -28,7 +28,7 @@ constexpr size_t kStringStackSize = 8192;
 // The most bytes a stream of `stream_length` bytes can decode to, whatever it holds: every
 // code takes at least 9 bits, and no code gives more than the string stack holds.
 constexpr uint64_t max_decoded_size(uint64_t stream_length) {
-  return (stream_length * 8 / common::kMinCodeWidth + 1) * kStringStackSize;
+  return (stream_length * 8 / lzw::kMinCodeWidth + 1) * kStringStackSize;
 }
 
 // Where a decoding stands between calls. Set up by begin_decoding; not to be changed by hand.
@@ -57,11 +57,11 @@ struct DecodeState {
 // one decoder serves one thread at a time, and any number of them may run at once. Entries
 // one past the last code take definitions that nothing can reference.
 struct Decoder {
-  std::array<uint16_t, common::kCodeLimit + 1> prefix_of;  // code = prefix string + suffix
-  std::array<uint8_t, common::kCodeLimit + 1> suffix_of;
+  std::array<uint16_t, lzw::kCodeLimit + 1> prefix_of;  // code = prefix string + suffix
+  std::array<uint8_t, lzw::kCodeLimit + 1> suffix_of;
   std::array<uint8_t, kStringStackSize> string_stack;          // strings pushed last byte first
-  std::array<const uint8_t*, common::kCodeLimit + 1> copy_of;  // where each string lies
-  std::array<uint32_t, common::kCodeLimit + 1> length_of;
+  std::array<const uint8_t*, lzw::kCodeLimit + 1> copy_of;  // where each string lies
+  std::array<uint32_t, lzw::kCodeLimit + 1> length_of;
   DecodeState state;
 };
 

@@ -11,17 +11,11 @@
 #include <new>
 #include <random>
 
-#include "common/le32.h"
+#include "lzw/le32.h"
 
 namespace lzw {
 namespace {
 
-using common::kClearCode;
-using common::kCodeLimit;
-using common::kEndCode;
-using common::kFirstStringCode;
-using common::kMaxCodeWidth;
-using common::kMinCodeWidth;
 
 constexpr uint32_t kSlotMask = kSlotCount - 1;
 constexpr uint32_t kCodeMask = kCodeLimit - 1;
@@ -138,7 +132,7 @@ inline void put_code(BitWriter& w, uint32_t code, uint32_t width) {
   w.bits |= static_cast<uint64_t>(code) << w.count;
   w.count += width;
   if (w.count >= 32) {
-    common::put_le32(w.out, static_cast<uint32_t>(w.bits));
+    lzw::put_le32(w.out, static_cast<uint32_t>(w.bits));
     w.out += 4;
     w.bits >>= 32;
     w.count -= 32;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "common/code_stream.h"
+#include "lzw/code_stream.h"
 
 namespace lzw {
 
@@ -17,7 +17,7 @@ namespace lzw {
 constexpr uint32_t kSlotBits = 15;
 constexpr uint32_t kSlotCount = 1u << kSlotBits;
 constexpr uint32_t kLineBits = 5;
-static_assert(kSlotCount >= 8 * (common::kCodeLimit - common::kFirstStringCode));
+static_assert(kSlotCount >= 8 * (lzw::kCodeLimit - lzw::kFirstStringCode));
 
 // What both tables hold for a code: the code in the low 12 bits and, in the 3 bits above, a tag
 // shared by the 32 codes of its group (code >> 5), a fixed scramble of the group's number. A
@@ -29,7 +29,7 @@ constexpr uint32_t table_entry(uint32_t code) {
   uint32_t x = (code >> kLineBits) * 0x9E3779B1u;
   x ^= x >> 15;
   x *= 0x85EBCA77u;
-  return code | (x >> 29) << common::kMaxCodeWidth;
+  return code | (x >> 29) << lzw::kMaxCodeWidth;
 }
 static_assert(table_entry(0) == 0, "an empty slot holds 0");
 // The parse gathers this many codes before they are packed into bits.
@@ -41,7 +41,7 @@ struct Encoder {
   std::array<uint16_t, 256 * 256> pair_code;  // the entry of each two-byte string
   // The entries of longer strings, 0 for none; aligned to the cache lines the slots are in.
   alignas(64) std::array<uint16_t, kSlotCount> slots;
-  std::array<uint32_t, common::kCodeLimit> key_of;  // the string each code stands for
+  std::array<uint32_t, lzw::kCodeLimit> key_of;  // the string each code stands for
   // The hash's random value for each byte; no two of them point into one cache line.
   std::array<uint32_t, 256> byte_keys;
   std::array<uint16_t, kBatchCodes> batch;  // codes waiting to be packed
@@ -51,7 +51,7 @@ struct Encoder {
 std::unique_ptr<Encoder> new_encoder();
 
 // Encodes `length` bytes at `input` (0 allowed) as one code stream written to `output`, which
-// must hold common::max_stream_size(length) bytes; nothing past the stream is written. Returns
+// must hold lzw::max_stream_size(length) bytes; nothing past the stream is written. Returns
 // the stream's length in bytes. Allocates nothing.
 size_t compress_buffer(Encoder& encoder, uint8_t* output, const uint8_t* input, size_t length);
 

@@ -11,11 +11,9 @@
 #include "common/escape.h"
 #include "common/fail.h"
 #include "common/files.h"
-#include "entry.h"
-#include "lookup.h"
+#include "fst/lookup.h"
 #include "lzw/decoder.h"
 #include "piece_writer.h"
-#include "toc.h"
 
 namespace pellux {
 namespace {
@@ -52,7 +50,7 @@ int extract_one(common::RunFiles& run, const char* archive_path, const char* req
   };
   read_archive_table(opened, 1);
   const Toc& toc = opened.toc;
-  const int64_t index = find_record(toc, requested);
+  const int64_t index = fst::find_record(toc, requested);
   if (index < 0) {
     // No line end follows this message. The output stays, empty.
     std::printf("Couldn't find an entry by that name");
@@ -62,18 +60,18 @@ int extract_one(common::RunFiles& run, const char* archive_path, const char* req
   }
   const TocRecord& record = toc[static_cast<size_t>(index)];
   // A name is printed with its control bytes escaped, so that it cannot command the terminal.
-  const std::string name = common::escape_name(record_name(record));
+  const std::string name = common::escape_name(fst::record_name(record));
   std::printf("Found %s  [CSize:%d, USize:%d]\n\n", name.c_str(), record.stored_size,
               record.uncompressed_size);
 
   common::Bytes data;
-  switch (read_entry(archive, opened.length, opened.position, record, data)) {
-    case EntryError::kNone:
+  switch (fst::read_entry(archive, opened.length, opened.position, record, data)) {
+    case fst::EntryError::kNone:
       break;
-    case EntryError::kNoMemory:
+    case fst::EntryError::kNoMemory:
       output.abandon();
       fail(1, "Error -- Can't allocate memory for the FST file %s.\n", name.c_str());
-    case EntryError::kShortRead:
+    case fst::EntryError::kShortRead:
       fail_empty("Error reading file from FST\n");
   }
   common::Bytes decoded;

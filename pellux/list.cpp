@@ -20,14 +20,14 @@ int list_archive(common::RunFiles& run, const char* archive_path) {
   size_t damaged = 0;
   for (size_t i = 0; i < archive.toc.size(); ++i) {
     const TocRecord& record = archive.toc[i];
-    const bool in_range = entry_in_range(record, archive.length);
+    const bool in_range = fst::entry_in_range(record, archive.length);
     damaged += in_range ? 0 : 1;
     const char* kind = !in_range                                        ? "damaged"
                        : record.stored_size != record.uncompressed_size ? "compressed"
                                                                         : "stored";
     // Only printable ASCII as it is: a hostile name cannot move the cursor or hide a line.
     std::printf("%5zu %11d %13d  %-10s %11d  %s\n", i, record.stored_size, record.uncompressed_size,
-                kind, record.offset, common::escape_name(record_name(record), true).c_str());
+                kind, record.offset, common::escape_name(fst::record_name(record), true).c_str());
   }
   std::printf("%zu entries, %zu damaged\n", archive.toc.size(), damaged);
   return printed(damaged == 0 ? 0 : kSomeFailed);

@@ -2,9 +2,9 @@
 // and a container's checksum word.
 #include <gtest/gtest.h>
 
-#include "corvane/container.h"
+#include "container/writer.h"
 #include "corvane/entry.h"
-#include "pellux/lookup.h"
+#include "fst/lookup.h"
 #include "support.h"
 
 namespace {
@@ -22,7 +22,7 @@ TEST(FormatsTest, BaseNameDropsDriveAndDirectoriesAndCutsEachPart) {
       {"dir/" + name + extension, name.substr(0, 255) + extension.substr(0, 255)},
       {name, name.substr(0, 255)},
   };
-  for (const auto& [path, expected] : cases) EXPECT_EQ(pellux::base_name(path), expected) << path;
+  for (const auto& [path, expected] : cases) EXPECT_EQ(fst::base_name(path), expected) << path;
 }
 
 // A prepared entry is judged in the order a build meets it: a file that cannot be opened,
@@ -73,7 +73,7 @@ TEST(FormatsTest, EntriesAreJudgedInTheOrderABuildMeetsThem) {
 // 16 | 0x40000000 and 0x01020314 add 16 + 16 + 64 + 0x14 + 3 + 2 + 1.
 TEST(FormatsTest, HeaderCarriesTheChecksumModulo2To32) {
   const std::vector<uint8_t> bytes =
-      corvane::container_header({{0, true}, {0x01020304, false}}, 0xFFFFFFF0);
+      container::container_header({{0, true}, {0x01020304, false}}, 0xFFFFFFF0);
   const std::string header(bytes.begin(), bytes.end());
   using testing_support::le32_bytes;
   EXPECT_EQ(header, le32_bytes(0xFFFFFFF0u + 122) + le32_bytes(16) + le32_bytes(0x40000010) +

@@ -19,8 +19,8 @@
 #include <random>
 #include <stdexcept>
 
-#include "common/code_stream.h"
-#include "common/le32.h"
+#include "lzw/code_stream.h"
+#include "lzw/le32.h"
 #include "lzw/decoder.h"
 #include "lzw/encoder.h"
 
@@ -215,7 +215,7 @@ std::string line(const char* format, ...) {
 
 std::string le32_bytes(uint32_t value) {
   uint8_t bytes[4];
-  common::put_le32(bytes, value);
+  lzw::put_le32(bytes, value);
   return std::string(reinterpret_cast<const char*>(bytes), 4);
 }
 
@@ -239,7 +239,7 @@ std::string text_like(size_t length, uint32_t seed) {
 
 std::string encode(const std::string& input) {
   static const std::unique_ptr<lzw::Encoder> encoder = lzw::new_encoder();
-  const size_t bound = common::max_stream_size(input.size());
+  const size_t bound = lzw::max_stream_size(input.size());
   const auto in = std::make_unique<uint8_t[]>(input.size());
   std::copy(input.begin(), input.end(), in.get());
   const auto out = std::make_unique<uint8_t[]>(bound);

@@ -4,8 +4,8 @@
 #include <memory>
 #include <new>
 
-#include "common/code_stream.h"
-#include "common/le32.h"
+#include "lzw/code_stream.h"
+#include "lzw/le32.h"
 #include "lzw/encoder.h"
 
 namespace tools {
@@ -16,7 +16,7 @@ constexpr size_t kRecordBytes = 12 + kNameField;
 
 void append_word(std::string& out, uint32_t value) {
   uint8_t bytes[4];
-  common::put_le32(bytes, value);
+  lzw::put_le32(bytes, value);
   out.append(reinterpret_cast<const char*>(bytes), 4);
 }
 
@@ -25,7 +25,7 @@ void append_word(std::string& out, uint32_t value) {
 std::string encode_stream(const std::string& input) {
   const std::unique_ptr<lzw::Encoder> encoder = lzw::new_encoder();
   if (!encoder) throw std::bad_alloc();
-  std::string stream(static_cast<size_t>(common::max_stream_size(input.size())), '\0');
+  std::string stream(static_cast<size_t>(lzw::max_stream_size(input.size())), '\0');
   stream.resize(lzw::compress_buffer(*encoder, reinterpret_cast<uint8_t*>(stream.data()),
                                      reinterpret_cast<const uint8_t*>(input.data()), input.size()));
   return stream;

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-namespace common {
+namespace lzw {
 
 // Reads the word stored at p[0..3], least significant byte first.
 constexpr uint32_t get_le32(const uint8_t* p) {
@@ -19,4 +19,4 @@ constexpr void put_le32(uint8_t* p, uint32_t value) {
   p[3] = static_cast<uint8_t>(value >> 24);
 }
 
-}  // namespace common
+}  // namespace lzw

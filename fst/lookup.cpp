@@ -1,7 +1,7 @@
 // Lookup by base name. Two records with one base name: the first in table order wins.
 #include "lookup.h"
 
-namespace pellux {
+namespace fst {
 namespace {
 
 constexpr size_t kPartLimit = 255;  // name and extension parts are each cut to this length
@@ -41,4 +41,4 @@ int64_t find_record(const Toc& toc, std::string_view requested) {
   return -1;
 }
 
-}  // namespace pellux
+}  // namespace fst

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-namespace pellux {
+namespace fst {
 
 // True when `name` matches `pattern`, where '*' stands for any run of bytes and '?' for any
 // one byte, with the ASCII letters A to Z folded to one case, as lookup folds them.
@@ -13,4 +13,4 @@ bool matches_pattern(std::string_view pattern, std::string_view name);
 // no separator, no control byte, and nothing the platform reserves.
 bool is_safe_file_name(std::string_view name);
 
-}  // namespace pellux
+}  // namespace fst

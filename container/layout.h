@@ -1,10 +1,11 @@
-// The container: checksum word, data area offset, entry offset words, then the staged entries.
+// The container's layout: checksum word, data area offset, entry offset words, then the
+// entries' bytes, all words 32-bit little-endian.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
-namespace corvane {
+namespace container {
 
 // One staged entry: its position in the staging file, which is its position in the data area.
 struct TocNode {
@@ -37,9 +38,4 @@ constexpr uint32_t offset_word(const TocNode& node, uint32_t data_offset) {
   return (node.offset + data_offset) | (node.compressed ? kCompressedFlag : 0);
 }
 
-// The header: the checksum word, the data area offset and one offset word per node.
-// `data_sum` is the sum of the data area's bytes modulo 2^32; the checksum adds the header's
-// own bytes after its first word.
-std::vector<uint8_t> container_header(const std::vector<TocNode>& nodes, uint32_t data_sum);
-
-}  // namespace corvane
+}  // namespace container

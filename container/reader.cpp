@@ -1,14 +1,14 @@
 // Reading a container back: one pass for its size and checksum, then its header.
-#include "container_reader.h"
+#include "reader.h"
 
 #include <algorithm>
 #include <new>
 
 #include "common/files.h"
-#include "common/le32.h"
-#include "container.h"
+#include "lzw/le32.h"
+#include "layout.h"
 
-namespace corvane {
+namespace container {
 namespace {
 
 constexpr size_t kPiece = size_t{256} << 10;
@@ -39,8 +39,8 @@ ReadError read_container(std::FILE* file, ContainerInfo& info) {
       info.problems.push_back({ProblemKind::kNoHeader, 0});
       return ReadError::kNone;
     }
-    info.checksum_word = common::get_le32(head);
-    info.data_offset = common::get_le32(head + 4);
+    info.checksum_word = lzw::get_le32(head);
+    info.data_offset = lzw::get_le32(head + 4);
     if (info.checksum_word != info.byte_sum) info.problems.push_back({ProblemKind::kChecksum, 0});
     const uint32_t d = info.data_offset;
     if (d < 8 || d % 4 != 0 || d > info.file_size) {
@@ -56,7 +56,7 @@ ReadError read_container(std::FILE* file, ContainerInfo& info) {
 
   const size_t count = info.entries.size();
   for (size_t i = 0; i < count; ++i) {
-    const uint32_t word = common::get_le32(words.data() + 4 * i);
+    const uint32_t word = lzw::get_le32(words.data() + 4 * i);
     ContainerEntry& entry = info.entries[i];
     entry.offset = word & (kCompressedFlag - 1);
     entry.compressed = (word & kCompressedFlag) != 0;
@@ -80,7 +80,7 @@ ReadError read_container(std::FILE* file, ContainerInfo& info) {
     } else if (!read_at(file, entry.offset, length_word, 4)) {
       return ReadError::kReadError;
     } else {
-      entry.original_length = common::get_le32(length_word);
+      entry.original_length = lzw::get_le32(length_word);
     }
   }
   return ReadError::kNone;
@@ -105,7 +105,11 @@ ReadError read_entry_bytes(std::FILE* file, const ContainerEntry& entry, lzw::De
   if (!out.bytes) return ReadError::kNoMemory;
   out.result =
       lzw::decompress_buffer(decoder, out.bytes.get(), capacity, stored.get() + 4, stream_length);
+  out.verdict = out.result.count > entry.original_length   ? Verdict::kMore
+                : out.result.count < entry.original_length ? Verdict::kFewer
+                : out.result.stop != lzw::DecodeStop::kEnd ? Verdict::kNoEnd
+                                                           : Verdict::kSound;
   return ReadError::kNone;
 }
 
-}  // namespace corvane
+}  // namespace container

@@ -1,13 +1,13 @@
 // FST/DPK table of contents: a count word, then 262-byte records (offset, stored size,
 // uncompressed size, 250-byte name).
-#include "toc.h"
+#include "table.h"
 
 #include <algorithm>
 #include <new>
 
-#include "common/le32.h"
+#include "lzw/le32.h"
 
-namespace pellux {
+namespace fst {
 namespace {
 
 constexpr size_t kFirstReserve = 4096;
@@ -16,7 +16,7 @@ constexpr size_t kFirstReserve = 4096;
 bool read_word(std::FILE* archive, int32_t& word) {
   uint8_t bytes[4];
   if (std::fread(bytes, 1, sizeof bytes, archive) != sizeof bytes) return false;
-  word = static_cast<int32_t>(common::get_le32(bytes));
+  word = static_cast<int32_t>(lzw::get_le32(bytes));
   return true;
 }
 
@@ -64,4 +64,4 @@ std::string_view record_name(const TocRecord& record) {
   return field.substr(0, field.find('\0'));
 }
 
-}  // namespace pellux
+}  // namespace fst

@@ -4,7 +4,7 @@
 #include "common/files.h"
 #include "lookup.h"
 
-namespace pellux {
+namespace fst {
 
 bool matches_pattern(std::string_view pattern, std::string_view name) {
   // Greedy with one point to come back to: the latest '*' and where in the name it resumes.
@@ -37,4 +37,4 @@ bool is_safe_file_name(std::string_view name) {
   return !common::platform_reserves(name);
 }
 
-}  // namespace pellux
+}  // namespace fst

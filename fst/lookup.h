@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "toc.h"
+#include "table.h"
 
-namespace pellux {
+namespace fst {
 
 // The part of a path that lookup compares: drive prefix dropped, final component after the
 // last '\' or '/', its name and extension parts (split at the last '.') each cut to 255 bytes.
@@ -19,4 +19,4 @@ bool equal_folded(std::string_view a, std::string_view b);
 // letters folded to one case, or -1 when none does.
 int64_t find_record(const Toc& toc, std::string_view requested);
 
-}  // namespace pellux
+}  // namespace fst

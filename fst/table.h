@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace pellux {
+namespace fst {
 
 constexpr size_t kNameFieldSize = 250;
 constexpr int64_t kRecordSize = 12 + kNameFieldSize;  // three words and the name field
@@ -35,4 +35,4 @@ TocError read_toc(std::FILE* archive, int64_t archive_length, Toc& toc);
 // The stored name of a record: the field up to its first NUL byte, never past the field.
 std::string_view record_name(const TocRecord& record);
 
-}  // namespace pellux
+}  // namespace fst

@@ -9,9 +9,9 @@
 #include "common/escape.h"
 #include "common/fail.h"
 #include "common/files.h"
-#include "lookup.h"
+#include "fst/lookup.h"
 #include "modes.h"
-#include "names.h"
+#include "fst/names.h"
 
 namespace pellux {
 namespace {
@@ -74,28 +74,28 @@ int extract_many(common::RunFiles& run, const char* archive_path, const char* fo
   }
   // Records that share data could give far more than the archive holds; no others can.
   const uint64_t most = archive.length < 0 ? UINT64_MAX
-                                           : kMostPerArchiveByte * static_cast<uint64_t>(archive.length);
+                                           : fst::kMostPerArchiveByte * static_cast<uint64_t>(archive.length);
   uint64_t given = 0;
   std::unordered_set<std::string> taken;  // base names chosen so far, folded as lookup folds them
   size_t written = 0, failed = 0;
   bool damaged = false;
   for (size_t i = 0; i < archive.toc.size(); ++i) {
     const TocRecord& record = archive.toc[i];
-    const std::string base = base_name(record_name(record));
+    const std::string base = fst::base_name(fst::record_name(record));
     bool chosen = patterns.empty();
     for (const char* pattern : patterns)
-      chosen = chosen || matches_pattern(base_name(pattern), base);
+      chosen = chosen || fst::matches_pattern(fst::base_name(pattern), base);
     if (!chosen) continue;
     const std::string shown = common::escape_name(base);
     ++failed;
-    Extracted entry;
+    fst::Extracted entry;
     if (!taken.insert(folded(base)).second) {
       // Lookup would find the earlier one.
       std::printf("Skipped entry %zu: %s was already taken by an earlier entry\n", i,
                   shown.c_str());
       continue;
     }
-    if (!is_safe_file_name(base)) {
+    if (!fst::is_safe_file_name(base)) {
       std::printf("Refused entry %zu: '%s' cannot be a file name in the folder\n", i,
                   shown.c_str());
       continue;
@@ -108,19 +108,19 @@ int extract_many(common::RunFiles& run, const char* archive_path, const char* fo
       continue;
     }
     // Judged as -t judges it; a damaged entry is still written, with a warning.
-    const Verdict verdict = judge_entry(archive, record, 16, *decoder, entry);
-    if (verdict == Verdict::kOutside || verdict == Verdict::kNoMemory) {
+    const fst::Verdict verdict = fst::judge_entry(archive, record, 16, *decoder, entry);
+    if (verdict == fst::Verdict::kOutside || verdict == fst::Verdict::kNoMemory) {
       std::printf("Error reading entry %zu (%s) from FST\n", i, shown.c_str());
       continue;
     }
     given += entry.result.count;
-    if (verdict == Verdict::kFewer || verdict == Verdict::kMore) {
+    if (verdict == fst::Verdict::kFewer || verdict == fst::Verdict::kMore) {
       std::printf("Warning -- %s: decompressed size does not match the FST's stored value\n",
                   shown.c_str());
-    } else if (verdict == Verdict::kNoEnd) {
+    } else if (verdict == fst::Verdict::kNoEnd) {
       std::printf("Warning -- %s: its stream stops before its END\n", shown.c_str());
     }
-    damaged = damaged || verdict != Verdict::kSound;
+    damaged = damaged || verdict != fst::Verdict::kSound;
     if (write_entry(run, folder, base, shown, i, overwrite, entry.bytes, entry.result.count)) {
       std::printf("Extracted %s\n", shown.c_str());
       --failed;

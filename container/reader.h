@@ -8,7 +8,7 @@
 #include "common/buffer.h"
 #include "lzw/decoder.h"
 
-namespace corvane {
+namespace container {
 
 struct ContainerEntry {
   uint32_t offset;           // where its bytes start (bits 0 to 29 of its offset word)
@@ -47,16 +47,26 @@ enum class ReadError { kNone, kReadError, kNoMemory };
 // wrong with it. Entries are given only when the header can be read.
 ReadError read_container(std::FILE* file, ContainerInfo& info);
 
+// What an entry is, once read: the one rule every mode judges entries by.
+enum class Verdict {
+  kSound,  // stored, or a stream that decodes to exactly its length word and ends with END
+  kFewer,  // its stream decodes to fewer bytes than its length word
+  kMore,   // ... to more
+  kNoEnd,  // ... to its length word, but stops before its END
+};
+
 // An entry's original bytes: a stored entry's bytes, or what a compressed entry's stream
 // decodes to in room for its length word and one byte more (never more than the stream can
-// give), with how decoding stopped (kEnd for a stored entry).
+// give), with how decoding stopped (kEnd for a stored entry) and the verdict.
 struct EntryBytes {
   common::Bytes bytes;
   lzw::DecodeResult result{0, lzw::DecodeStop::kEnd};
+  Verdict verdict = Verdict::kSound;
 };
 
-// Reads `entry` from the container open as `file` and decodes it with `decoder` if compressed.
+// Reads `entry` from the container open as `file`, decodes it with `decoder` if compressed,
+// and judges it.
 ReadError read_entry_bytes(std::FILE* file, const ContainerEntry& entry, lzw::Decoder& decoder,
                            EntryBytes& out);
 
-}  // namespace corvane
+}  // namespace container

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-namespace common {
+namespace lzw {
 
 constexpr uint32_t kClearCode = 256;        // start a new segment: width 9, strings forgotten
 constexpr uint32_t kEndCode = 257;          // the stream is complete
@@ -34,4 +34,4 @@ constexpr uint64_t max_stream_size(uint64_t input_length) {
 
 static_assert(max_stream_size(0) == 3);
 
-}  // namespace common
+}  // namespace lzw

@@ -20,11 +20,11 @@ int test_archive(common::RunFiles& run, const char* archive_path) {
   }
   // Data that an earlier record's data overlaps is reported, not decoded again: records that
   // share data could make the test decode far more than the archive holds.
-  const std::vector<int64_t> overlaps = find_overlaps(archive);
+  const std::vector<int64_t> overlaps = fst::find_overlaps(archive);
   size_t damaged = 0;
   for (size_t i = 0; i < archive.toc.size(); ++i) {
     const TocRecord& record = archive.toc[i];
-    const std::string name = common::escape_name(record_name(record));
+    const std::string name = common::escape_name(fst::record_name(record));
     ++damaged;
     if (overlaps[i] >= 0) {
       std::printf("Entry %zu (%s): its data overlaps entry %lld's\n", i, name.c_str(),
@@ -32,26 +32,26 @@ int test_archive(common::RunFiles& run, const char* archive_path) {
       continue;
     }
     // One byte of room beyond the recorded size shows a stream that decodes to more.
-    Extracted entry;
-    switch (judge_entry(archive, record, 1, *decoder, entry)) {
-      case Verdict::kSound:
+    fst::Extracted entry;
+    switch (fst::judge_entry(archive, record, 1, *decoder, entry)) {
+      case fst::Verdict::kSound:
         --damaged;
         break;
-      case Verdict::kOutside:
+      case fst::Verdict::kOutside:
         std::printf("Entry %zu (%s): its data does not lie inside the archive\n", i, name.c_str());
         break;
-      case Verdict::kNoMemory:
+      case fst::Verdict::kNoMemory:
         std::printf("Entry %zu (%s): no memory to test it\n", i, name.c_str());
         break;
-      case Verdict::kMore:
+      case fst::Verdict::kMore:
         std::printf("Entry %zu (%s): decodes to more than %d bytes\n", i, name.c_str(),
                     record.uncompressed_size);
         break;
-      case Verdict::kFewer:
+      case fst::Verdict::kFewer:
         std::printf("Entry %zu (%s): decodes to %zu bytes, not %d\n", i, name.c_str(),
                     entry.result.count, record.uncompressed_size);
         break;
-      case Verdict::kNoEnd:
+      case fst::Verdict::kNoEnd:
         std::printf("Entry %zu (%s): its stream stops before its END\n", i, name.c_str());
         break;
     }

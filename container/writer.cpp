@@ -1,11 +1,11 @@
 // The container's header: checksum word, data area offset, entry offset words.
-#include "container.h"
+#include "writer.h"
 
 #include <cstddef>
 
-#include "common/le32.h"
+#include "lzw/le32.h"
 
-namespace corvane {
+namespace container {
 namespace {
 
 uint32_t byte_sum(uint32_t word) {
@@ -18,15 +18,15 @@ std::vector<uint8_t> container_header(const std::vector<TocNode>& nodes, uint32_
   const auto data_offset =
       static_cast<uint32_t>(data_area_offset(static_cast<int64_t>(nodes.size())));
   std::vector<uint8_t> header(data_offset);
-  common::put_le32(header.data() + 4, data_offset);
+  lzw::put_le32(header.data() + 4, data_offset);
   uint32_t checksum = data_sum + byte_sum(data_offset);
   for (size_t i = 0; i < nodes.size(); ++i) {
     const uint32_t word = offset_word(nodes[i], data_offset);
-    common::put_le32(header.data() + 8 + 4 * i, word);
+    lzw::put_le32(header.data() + 8 + 4 * i, word);
     checksum += byte_sum(word);
   }
-  common::put_le32(header.data(), checksum);
+  lzw::put_le32(header.data(), checksum);
   return header;
 }
 
-}  // namespace corvane
+}  // namespace container
