@@ -4,6 +4,7 @@
 #include "build.h"
 
 #include <algorithm>
+#include <memory>
 #include <cstdio>
 #include <new>
 #include <string>
@@ -15,7 +16,7 @@
 #include "container/writer.h"
 #include "entry.h"
 #include "file_list.h"
-#include "pipeline.h"
+#include "common/ordered_work.h"
 #include "staging_file.h"
 
 namespace corvane {
@@ -33,8 +34,12 @@ struct Build {
   int64_t staged_bytes = 0;  // of whole entries in the staging file
   uint32_t data_sum = 0;     // of every staged byte, modulo 2^32
   std::vector<TocNode> nodes;
-  EntryPipeline* pipeline = nullptr;
+  common::OrderedWork<PreparedEntry>* pipeline = nullptr;
 };
+
+// Bytes that entries prepared ahead of the one being staged may hold in all: files being read
+// and encoded, and finished entries waiting. The entry being staged may take more.
+constexpr int64_t kAheadBudget = int64_t{64} << 20;
 
 // A failed run drops the work done ahead and leaves the container empty, as it was created,
 // and the staging file holding whole entries only: every one staged before the failure, or,
@@ -113,21 +118,54 @@ bool is_staged(const ListEntry& entry) {
   return entry.command == 'c' || entry.command == 'u';
 }
 
+// The memory reading and encoding an entry takes: its file, and its code stream.
+int64_t cost_of(const PreparedEntry& entry) {
+  return entry.compressed ? entry.reported_length + largest_staged(entry) : entry.reported_length;
+}
+
 // Stages every entry in list order; an entry with an unknown command is only warned about.
+// Workers read and encode entries ahead, each with an encoder of its own; they read an entry
+// only if it fits even when every entry before it takes its largest size, and leave any other
+// to be judged against what is really staged before it, as a sequential build does.
 void stage_list(Build& build, const std::vector<ListEntry>& entries, unsigned threads,
                 const Outputs& outputs) {
   std::vector<const ListEntry*> staged;
   for (const ListEntry& entry : entries) {
     if (is_staged(entry)) staged.push_back(&entry);
   }
-  EntryPipeline pipeline(std::move(staged), threads, outputs);
+  std::vector<std::unique_ptr<lzw::Encoder>> encoders(threads + 1);
+  common::WorkSteps<PreparedEntry> steps{
+      [&](size_t index) { return open_entry(*staged[index], outputs); },
+      [](const PreparedEntry& entry) {
+        return entry.error == ListedError::kNone ? largest_staged(entry) : 0;
+      },
+      [](const PreparedEntry& entry, size_t index, int64_t before) {
+        return entry.error == ListedError::kNone &&
+               judge_entry(entry, before, static_cast<int64_t>(index)) == Verdict::kStage;
+      },
+      cost_of,
+      [&encoders](PreparedEntry& entry, unsigned worker) {
+        std::unique_ptr<lzw::Encoder>& encoder = encoders[worker];
+        if (entry.compressed && !encoder) encoder = lzw::new_encoder();
+        read_entry(entry, encoder.get());
+      }};
+  common::OrderedWork<PreparedEntry> pipeline(staged.size(), threads, 8 * size_t{threads},
+                                              kAheadBudget, std::move(steps));
   build.pipeline = &pipeline;
+  size_t index = 0;
   for (const ListEntry& entry : entries) {
     if (!is_staged(entry)) {
       std::printf("Warning - Unknown command '%c'. Ignoring\n", entry.command);
       continue;
     }
-    stage_entry(build, entry.path, pipeline.take(build.staged_bytes));
+    bool worked = false;
+    PreparedEntry prepared = pipeline.take(build.staged_bytes, worked);
+    if (!worked && prepared.error == ListedError::kNone &&
+        judge_entry(prepared, build.staged_bytes, static_cast<int64_t>(index)) == Verdict::kStage) {
+      pipeline.work_here(prepared);
+    }
+    stage_entry(build, entry.path, prepared);
+    ++index;
   }
   build.pipeline = nullptr;
 }

@@ -1,0 +1,156 @@
+// Items worked on by several threads ahead of the one consumer that takes them in order.
+#pragma once
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace common {
+
+// What the work on one kind of item consists of.
+template <typename Item>
+struct WorkSteps {
+  // Makes item `index` ready to be worked on (opens its file, say). Called in index order, one
+  // at a time, so that every item before it is known.
+  std::function<Item(size_t index)> open;
+  // The most the item can add to the consumer's position (the bytes it takes in an output).
+  std::function<int64_t(const Item&)> largest;
+  // Whether the item, opened, may be worked on ahead when the consumer's position before it is
+  // at most `before`; an item that may not is handed over opened, for the consumer to judge.
+  std::function<bool(const Item&, size_t index, int64_t before)> may_work_ahead;
+  // The memory working on the item ahead holds until the consumer takes it.
+  std::function<int64_t(const Item&)> cost;
+  // Works on the item; `worker` tells the threads apart (0 is the consumer's own), so that each
+  // can keep state of its own (an encoder).
+  std::function<void(Item&, unsigned worker)> work;
+};
+
+// Hands out items one by one in index order. With one thread the consumer works on each item
+// when it takes it. With more, workers work on items ahead, at most `window` of them and within
+// `budget` bytes held, so that memory is bounded whatever the count; the item the consumer
+// waits for always goes ahead. What the consumer sees does not depend on the thread count.
+template <typename Item>
+class OrderedWork {
+ public:
+  OrderedWork(size_t count, unsigned threads, size_t window, int64_t budget,
+              WorkSteps<Item> steps)
+      : count_(count),
+        window_(std::max<size_t>(window, 1)),
+        budget_(budget),
+        steps_(std::move(steps)),
+        ready_(window_),
+        largest_(count),
+        held_by_(count) {
+    try {
+      // No more workers than items: a short list does not start a thousand threads.
+      for (unsigned w = 1; threads > 1 && w <= std::min<size_t>(threads, count); ++w) {
+        workers_.emplace_back(&OrderedWork::work_ahead, this, w);
+      }
+    } catch (const std::system_error&) {
+      // Fewer workers than asked for (none: each item is worked on when it is taken).
+    }
+  }
+  ~OrderedWork() { stop(); }
+  OrderedWork(const OrderedWork&) = delete;
+  OrderedWork& operator=(const OrderedWork&) = delete;
+
+  // The next item; `position` is the consumer's position before it. `worked` says whether it
+  // was worked on ahead; if not, the consumer judges it and calls work_here.
+  Item take(int64_t position, bool& worked) {
+    const size_t index = taken_;
+    if (workers_.empty()) {
+      ++taken_;
+      worked = false;
+      return steps_.open(index);
+    }
+    std::unique_lock lock(mutex_);
+    position_ = position;
+    position_index_ = index;
+    std::optional<Slot>& slot = ready_[index % window_];
+    changed_.wait(lock, [&slot] { return slot.has_value(); });
+    Slot taken = std::move(*slot);
+    slot.reset();
+    held_ -= held_by_[index];
+    ++taken_;
+    lock.unlock();
+    changed_.notify_all();
+    worked = taken.worked;
+    return std::move(taken.item);
+  }
+
+  // Works on a taken item on the consumer's own thread.
+  void work_here(Item& item) { steps_.work(item, 0); }
+
+  // Drops the work done ahead and waits for the workers to end.
+  void stop() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& worker : workers_) {
+      if (worker.joinable()) worker.join();
+    }
+  }
+
+ private:
+  struct Slot {
+    Item item;
+    bool worked;
+  };
+
+  void work_ahead(unsigned worker) {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] {
+        return stopping_ || claimed_ == count_ || claimed_ < taken_ + window_;
+      });
+      if (stopping_ || claimed_ == count_) return;
+      const size_t index = claimed_++;
+      Item item = steps_.open(index);
+      largest_[index] = steps_.largest(item);
+      // Where the consumer stands before this item at the most.
+      int64_t before = position_;
+      for (size_t k = position_index_; k < index; ++k) before += largest_[k];
+      bool worked = false;
+      if (steps_.may_work_ahead(item, index, before)) {
+        const int64_t cost = steps_.cost(item);
+        changed_.wait(lock, [&] { return stopping_ || held_ + cost <= budget_ || index == taken_; });
+        if (stopping_) return;
+        held_ += cost;
+        lock.unlock();
+        steps_.work(item, worker);
+        lock.lock();
+        held_by_[index] = cost;
+        worked = true;
+      }
+      ready_[index % window_] = Slot{std::move(item), worked};
+      changed_.notify_all();
+    }
+  }
+
+  const size_t count_;
+  const size_t window_;
+  const int64_t budget_;
+  WorkSteps<Item> steps_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::optional<Slot>> ready_;  // by index modulo the window
+  std::vector<int64_t> largest_;           // of each opened item
+  std::vector<int64_t> held_by_;           // what each item worked on ahead holds
+  size_t claimed_ = 0;                     // items opened by a worker
+  size_t taken_ = 0;                       // items handed to the consumer
+  size_t position_index_ = 0;              // the item that position_ stands before
+  int64_t position_ = 0;
+  int64_t held_ = 0;
+  bool stopping_ = false;
+  std::vector<std::thread> workers_;
+};
+
+}  // namespace common
