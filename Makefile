@@ -54,8 +54,7 @@ bench: build
 
 # Rebuilds the bundled archive from examples/files; the result is reproducible byte for byte.
 example-archive: build
-	cd examples && ../build/tools/make_fst example.fst \
-	  c files/readme.txt u files/logo.bin c files/silence.raw u files/empty.dat
+	cd examples && ../build/pellux -c -f example.fst manifest.txt
 
 # corvane.exe and pellux.exe for 64-bit Windows, cross-compiled and statically linked; fails when
 # either needs a DLL that Windows does not ship.

@@ -69,13 +69,15 @@ lzw::Decoder& the_decoder() {
 Encoded encode(const std::string& input) {
   std::string stream(static_cast<size_t>(lzw::max_stream_size(input.size())), '\0');
   stream.resize(lzw::compress_buffer(the_encoder(), reinterpret_cast<uint8_t*>(stream.data()),
-                                     reinterpret_cast<const uint8_t*>(input.data()), input.size()));
+                                     stream.size(), reinterpret_cast<const uint8_t*>(input.data()),
+                                     input.size()));
   return {stream, static_cast<int64_t>(input.size())};
 }
 
 int64_t run_encoder(uint8_t* out, const uint8_t* in, int64_t length) {
   return static_cast<int64_t>(
-      lzw::compress_buffer(the_encoder(), out, in, static_cast<size_t>(length)));
+      lzw::compress_buffer(the_encoder(), out, lzw::max_stream_size(static_cast<uint64_t>(length)),
+                           in, static_cast<size_t>(length)));
 }
 
 int64_t run_decoder(uint8_t* out, int64_t capacity, const uint8_t* in, int64_t length) {

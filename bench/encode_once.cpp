@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
   size_t written = 0;
   for (int i = 0; i < encodes; ++i) {
     const double start = thread_seconds();
-    written = lzw::compress_buffer(*encoder, out.data(),
+    written = lzw::compress_buffer(*encoder, out.data(), out.size(),
                                    reinterpret_cast<const uint8_t*>(input.data()), input.size());
     best = std::min(best, thread_seconds() - start);
   }

@@ -1,4 +1,4 @@
-// Names from an archive made safe to print on a terminal.
+// Names made safe to print on a terminal, and carried exactly through a text file.
 #pragma once
 
 #include <string>
@@ -10,5 +10,17 @@ namespace common {
 // cannot move the cursor or send the terminal a command; every other byte as stored. With
 // `ascii_only`, bytes from 0x80 up are written as \xNN too.
 std::string escape_name(std::string_view name, bool ascii_only = false);
+
+// The length of the valid UTF-8 sequence that starts at `text[at]` (1 for ASCII), or 0 when
+// the byte there does not start one.
+size_t utf8_length(std::string_view text, size_t at);
+
+// `bytes` as one token of a line in a list: every byte up to the space (0x20), 0x7F, '%', and
+// every byte that is not part of valid UTF-8 as %XX (upper-case hex); every other byte as it
+// is. decode_token gives the bytes back exactly.
+std::string encode_token(std::string_view bytes);
+
+// The bytes `token` stands for; false when a '%' is not followed by two hex digits.
+bool decode_token(std::string_view token, std::string& bytes);
 
 }  // namespace common

@@ -15,4 +15,13 @@ void fail(int status, const char* format, ...) {
   std::exit(status);  // which flushes standard output and every other open stream
 }
 
+void fail_run(RunFiles& run, int status, const char* format, ...) {
+  run.abandon_all();
+  va_list args;
+  va_start(args, format);
+  std::vprintf(format, args);
+  va_end(args);
+  std::exit(status);
+}
+
 }  // namespace common

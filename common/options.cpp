@@ -59,4 +59,13 @@ Arguments parse_arguments(int argc, char** argv, const std::string& allowed) {
   return parsed;
 }
 
+char mode_letter(const Arguments& args, std::string_view modes) {
+  char mode = 0;
+  for (const char letter : args.letters) {
+    if (modes.find(letter) == std::string_view::npos) continue;
+    mode = mode == 0 ? letter : '?';
+  }
+  return mode;
+}
+
 }  // namespace common

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace common {
@@ -20,5 +21,8 @@ struct Arguments {
 // "--" ends the options, so a path that starts with '-' can still be named; so does "./-l".
 // The first argument that is not an option, and everything after it, are paths.
 Arguments parse_arguments(int argc, char** argv, const std::string& allowed);
+
+// The one mode letter of `modes` given among the options: 0 when none is, '?' when several are.
+char mode_letter(const Arguments& args, std::string_view modes);
 
 }  // namespace common

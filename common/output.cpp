@@ -65,6 +65,11 @@ bool RunFiles::is_input(const FileId& id) const {
   return state_->inputs.count(key(id)) != 0;
 }
 
+bool RunFiles::is_output(const FileId& id) const {
+  const std::lock_guard lock(state_->mutex);
+  return state_->outputs.count(key(id)) != 0;
+}
+
 void RunFiles::abandon_all() {
   const std::lock_guard lock(state_->mutex);
   state_->undo_all();

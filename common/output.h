@@ -29,6 +29,8 @@ class RunFiles {
   // A file the run reads, by the identity of the open file.
   void add_input(const FileId& id);
   bool is_input(const FileId& id) const;
+  // A file the run writes, or has written.
+  bool is_output(const FileId& id) const;
   // Undoes every output not yet finished: removes new and temporary files, empties kept ones.
   // For a run that ends in failure.
   void abandon_all();

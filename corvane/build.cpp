@@ -61,7 +61,9 @@ void discard_container(Build& build) {
   build.staging.keep_first(kept);
 }
 
-[[noreturn]] void fail_entry(Build& build, ListedError error, EntryStep step, const char* path) {
+[[noreturn]] void fail_entry(Build& build, const PreparedEntry& entry, const char* path) {
+  const ListedError error = entry.error;
+  const common::FileId& file = entry.file.id;
   discard_container(build);
   switch (error) {
     case ListedError::kCannotOpen:
@@ -70,15 +72,16 @@ void discard_container(Build& build) {
       fail(1, "Error reading file %s\n", path);
     case ListedError::kTooLarge:
       fail(1, "Error -- %s is too large (2 GiB or more)\n", path);
-    case ListedError::kIsContainer:
-      fail(1, "Output file '%s' is the same file as the input\n", build.container_path);
-    case ListedError::kIsStaging:
+    case ListedError::kIsOutput:
+      if (file == build.container.id()) {
+        fail(1, "Output file '%s' is the same file as the input\n", build.container_path);
+      }
       fail(1, "Error -- %s is the temporary data file\n", path);
     case ListedError::kNoMemory:
     case ListedError::kNone:
       break;
   }
-  if (step == EntryStep::kEncoded)
+  if (entry.step == EntryStep::kEncoded)
     fail(1, "Error -- Couldn't allocate buffer to compress %s.\n", path);
   fail(1, "Error -- Couldn't allocate buffer to copy %s.\n", path);
 }
@@ -89,7 +92,7 @@ void stage_entry(Build& build, const std::string& path, const PreparedEntry& ent
     case Verdict::kStage:
       break;
     case Verdict::kListedError:
-      fail_entry(build, entry.error, entry.step, path.c_str());
+      fail_entry(build, entry, path.c_str());
     case Verdict::kContainerTooLarge:
       discard_container(build);
       fail(1, "Error -- container too large (entries must start below 1 GiB, file below 2 GiB)\n");
@@ -127,15 +130,14 @@ int64_t cost_of(const PreparedEntry& entry) {
 // Workers read and encode entries ahead, each with an encoder of its own; they read an entry
 // only if it fits even when every entry before it takes its largest size, and leave any other
 // to be judged against what is really staged before it, as a sequential build does.
-void stage_list(Build& build, const std::vector<ListEntry>& entries, unsigned threads,
-                const Outputs& outputs) {
+void stage_list(Build& build, const std::vector<ListEntry>& entries, unsigned threads) {
   std::vector<const ListEntry*> staged;
   for (const ListEntry& entry : entries) {
     if (is_staged(entry)) staged.push_back(&entry);
   }
   std::vector<std::unique_ptr<lzw::Encoder>> encoders(threads + 1);
   common::WorkSteps<PreparedEntry> steps{
-      [&](size_t index) { return open_entry(*staged[index], outputs); },
+      [&](size_t index) { return open_entry(build.run, *staged[index]); },
       [](const PreparedEntry& entry) {
         return entry.error == ListedError::kNone ? largest_staged(entry) : 0;
       },
@@ -231,7 +233,6 @@ int build(common::RunFiles& run, const char* list_path, const char* container_pa
     build.container.abandon();
     fail(1, "Can't open temporary data file.\n");
   }
-  const Outputs outputs{build.container.id(), build.staging.id()};
   // Every listed entry is staged or the run fails, so the data area's place is known now: the
   // header's room is filled with zeros until the header is known.
   const int64_t data_offset =
@@ -245,7 +246,7 @@ int build(common::RunFiles& run, const char* list_path, const char* container_pa
     }
   }
 
-  stage_list(build, entries, threads, outputs);
+  stage_list(build, entries, threads);
 
   // What the staging file still buffers goes out first; a failure there loses data.
   if (!build.staging.write_out()) {

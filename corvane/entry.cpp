@@ -16,12 +16,12 @@ uint32_t sum_bytes(const uint8_t* bytes, size_t count) {
 
 }  // namespace
 
-PreparedEntry open_entry(const ListEntry& entry, const Outputs& outputs) {
+PreparedEntry open_entry(const common::RunFiles& run, const ListEntry& entry) {
   PreparedEntry prepared;
   prepared.compressed = entry.command == 'c';
-  prepared.error = open_listed_file(entry.path.c_str(), outputs, prepared.file);
+  prepared.error = open_listed_file(run, entry.path.c_str(), prepared.file);
   prepared.reported_length = prepared.file.reported_length;
-  if (prepared.error != ListedError::kNone) close_listed_file(prepared.file);
+  if (prepared.error != ListedError::kNone) common::close_listed_file(prepared.file);
   return prepared;
 }
 
@@ -34,8 +34,8 @@ int64_t largest_staged(const PreparedEntry& entry) {
 void read_entry(PreparedEntry& prepared, lzw::Encoder* encoder) {
   ListedFile& file = prepared.file;
   prepared.step = EntryStep::kRead;
-  prepared.error = read_listed_file(file);
-  close_listed_file(file);
+  prepared.error = common::read_listed_file(file);
+  common::close_listed_file(file);
   if (prepared.error != ListedError::kNone) return;
 
   if (!prepared.compressed) {
@@ -51,7 +51,8 @@ void read_entry(PreparedEntry& prepared, lzw::Encoder* encoder) {
     }
     lzw::put_le32(prepared.bytes.get(), static_cast<uint32_t>(file.length));
     prepared.length =
-        4 + lzw::compress_buffer(*encoder, prepared.bytes.get() + 4, file.bytes.get(), file.length);
+        4 + lzw::compress_buffer(*encoder, prepared.bytes.get() + 4,
+                                lzw::max_stream_size(file.length), file.bytes.get(), file.length);
     file.bytes.reset();
   }
   prepared.byte_sum = sum_bytes(prepared.bytes.get(), prepared.length);

@@ -7,10 +7,14 @@
 
 #include "common/buffer.h"
 #include "file_list.h"
-#include "listed_file.h"
+#include "common/listed_file.h"
+#include "common/output.h"
 #include "lzw/encoder.h"
 
 namespace corvane {
+
+using common::ListedError;
+using common::ListedFile;
 
 enum class EntryStep {
   kOpened,   // the error, if any, came while opening the file
@@ -30,8 +34,8 @@ struct PreparedEntry {
 };
 
 // Opens the listed file of `entry` (a `c` or `u` entry) and takes its reported length; the
-// error, if any, is recorded at the step kOpened.
-PreparedEntry open_entry(const ListEntry& entry, const Outputs& outputs);
+// error, if any, is recorded at the step kOpened. A file the run writes is refused.
+PreparedEntry open_entry(const common::RunFiles& run, const ListEntry& entry);
 
 // The most bytes the opened entry can take in the staging file, judged from its reported
 // length: a stored file's length (it may still grow), a code stream's worst case.

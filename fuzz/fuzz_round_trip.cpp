@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Exactly the bound, so that the sanitizer sees a write past it.
   const auto bound = static_cast<size_t>(lzw::max_stream_size(size));
   const auto stream = std::make_unique<uint8_t[]>(bound);
-  const size_t stream_length = lzw::compress_buffer(*encoder, stream.get(), data, size);
+  const size_t stream_length = lzw::compress_buffer(*encoder, stream.get(), bound, data, size);
   const std::string expected = testing_support::pack_codes(
       testing_support::model_codes(std::string(reinterpret_cast<const char*>(data), size)));
   if (stream_length != expected.size() ||

@@ -124,6 +124,8 @@ struct Tables {
 // code into the byte stream directly, and nothing is written past the stream's last byte.
 struct BitWriter {
   uint8_t* out;
+  size_t pos;       // bytes of the stream so far
+  size_t capacity;  // of the output: nothing is written from here on
   uint64_t bits;
   uint32_t count;
 };
@@ -132,8 +134,10 @@ inline void put_code(BitWriter& w, uint32_t code, uint32_t width) {
   w.bits |= static_cast<uint64_t>(code) << w.count;
   w.count += width;
   if (w.count >= 32) {
-    lzw::put_le32(w.out, static_cast<uint32_t>(w.bits));
-    w.out += 4;
+    if (w.capacity - w.pos >= 4) [[likely]] {
+      put_le32(w.out + w.pos, static_cast<uint32_t>(w.bits));
+    }
+    w.pos += 4;
     w.bits >>= 32;
     w.count -= 32;
   }
@@ -189,11 +193,12 @@ std::unique_ptr<Encoder> new_encoder() {
   return encoder;
 }
 
-size_t compress_buffer(Encoder& encoder, uint8_t* output, const uint8_t* input, size_t length) {
+size_t compress_buffer(Encoder& encoder, uint8_t* output, size_t capacity, const uint8_t* input,
+                       size_t length) {
   const Tables t{encoder.pair_code.data(), encoder.slots.data(), encoder.key_of.data(),
                  encoder.byte_keys.data()};
   uint16_t* const codes = encoder.batch.data();
-  Packer packer{{output, 0, 0}, kMinCodeWidth, kMinCodeWidth, 0};
+  Packer packer{{output, 0, capacity, 0, 0}, kMinCodeWidth, kMinCodeWidth, 0};
   t.forget_strings();
   size_t n = 0;
   codes[n++] = static_cast<uint16_t>(kClearCode);
@@ -273,8 +278,10 @@ size_t compress_buffer(Encoder& encoder, uint8_t* output, const uint8_t* input, 
   BitWriter& w = packer.writer;
   put_code(w, kEndCode, packer.last_width);
   const uint32_t tail_bytes = (w.count + 7) / 8;
-  for (uint32_t i = 0; i < tail_bytes; ++i) w.out[i] = static_cast<uint8_t>(w.bits >> (8 * i));
-  return static_cast<size_t>(w.out - output) + tail_bytes;
+  // A stream that did not fit was cut where the capacity ends: it is refused whole.
+  if (w.pos > w.capacity || w.capacity - w.pos < tail_bytes) return 0;
+  for (uint32_t i = 0; i < tail_bytes; ++i) w.out[w.pos + i] = static_cast<uint8_t>(w.bits >> (8 * i));
+  return w.pos + tail_bytes;
 }
 
 }  // namespace lzw

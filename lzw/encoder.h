@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "lzw/code_stream.h"
+#include "code_stream.h"
 
 namespace lzw {
 
@@ -51,8 +51,10 @@ struct Encoder {
 std::unique_ptr<Encoder> new_encoder();
 
 // Encodes `length` bytes at `input` (0 allowed) as one code stream written to `output`, which
-// must hold lzw::max_stream_size(length) bytes; nothing past the stream is written. Returns
-// the stream's length in bytes. Allocates nothing.
-size_t compress_buffer(Encoder& encoder, uint8_t* output, const uint8_t* input, size_t length);
+// holds `capacity` bytes; max_stream_size(length) is always enough. Returns the stream's length
+// in bytes, or 0 when the stream does not fit: nothing is ever written past the capacity, nor
+// past the stream. Allocates nothing.
+size_t compress_buffer(Encoder& encoder, uint8_t* output, size_t capacity, const uint8_t* input,
+                       size_t length);
 
 }  // namespace lzw

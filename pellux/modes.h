@@ -28,6 +28,16 @@ int test_archive(common::RunFiles& run, const char* archive_path);
 int extract_many(common::RunFiles& run, const char* archive_path, const char* folder,
                  const std::vector<const char*>& patterns, bool overwrite);
 
+// pellux -u [-f] <archive> <folder>: every record into <folder>/files under its stored path
+// made safe, and <folder>/manifest.txt, from which -c builds the archive again.
+int unpack_archive(common::RunFiles& run, const char* archive_path, const char* folder,
+                   bool replace);
+
+// pellux -c [-f] [-j N] <archive> <manifest>: a new archive from the manifest's files, on
+// `threads` threads. Every failure is status 1, with nothing left under the archive's name.
+int create_archive(common::RunFiles& run, const char* archive_path, const char* manifest_path,
+                   bool replace, unsigned threads);
+
 // The status of a mode that has printed everything: `status`, or kNothingDone when standard
 // output could not take what was printed.
 int printed(int status);

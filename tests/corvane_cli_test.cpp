@@ -6,7 +6,7 @@
 #include <csignal>
 #include <thread>
 
-#include "fst_writer.h"
+#include "fst/writer.h"
 
 #include "stream_model.h"
 #include "support.h"
@@ -15,7 +15,6 @@ namespace {
 
 using namespace testing_support;
 using namespace std::string_literals;
-using namespace tools;
 
 const std::string kBanner =
     "-- corvane -- creates a SOL, SAV, PKK or MPK file from a file list --\n\n";
@@ -267,7 +266,7 @@ TEST(CorvaneCliTest, AnInterruptedRunLeavesNoHalfWrittenFile) {
   const ToolRun build = corvane(dir, {"-j1", "list", "out.sol"}, {.interrupt_after_ms = 500});
   EXPECT_EQ(build.status, 128 + SIGINT);
   EXPECT_EQ(read_file(dir / "out.sol") + read_file(dir / kStaging), "");
-  const std::string zeros = encode_stream(std::string(size_t{256} << 20, '\0'));
+  const std::string zeros = encode(std::string(size_t{256} << 20, '\0'));
   std::vector<FstRecord> records;
   std::string data;
   std::map<std::string, std::string> old;
@@ -308,11 +307,11 @@ TEST(CorvaneCliTest, ThreadsReadAheadWithinTheBudget) {
 TEST(CorvaneCliTest, ExtractionStaysInTheFolderItOpened) {
   if (tools_under_wine()) GTEST_SKIP() << "wine sees a Linux link as the folder it names";
   ScratchDir dir;
-  std::vector<FstEntry> entries;
+  std::vector<fst::NewEntry> entries;
   for (int i = 0; i < 3000; ++i) {
     entries.push_back({line("f%d", i), "x", false});
   }
-  write_file(dir / "a.fst", make_fst(entries));
+  write_file(dir / "a.fst", fst::archive_bytes(entries));
   std::filesystem::create_directory(dir / "outside");
   const std::string programs[] = {tool_path("PELLUX_TOOL", PELLUX_PATH),
                                   tool_path("CORVANE_TOOL", CORVANE_PATH)};

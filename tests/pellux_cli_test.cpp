@@ -2,14 +2,13 @@
 // the output file it leaves.
 #include <gtest/gtest.h>
 
-#include "fst_writer.h"
+#include "fst/writer.h"
 #include "stream_model.h"
 #include "support.h"
 
 namespace {
 
 using namespace testing_support;
-using namespace tools;
 using namespace std::string_literals;
 
 const std::string kBanner = "-- pellux -- read and extract a file from an FST or DPK file --\n\n";
@@ -55,28 +54,28 @@ TEST(PelluxCliTest, ExtractsAndReportsEveryOutcome) {
   };
   const std::string no_table_memory = "Error -- Can't allocate memory for table of contents\n";
   const std::string text = "a stream that decodes to fewer bytes than its record claims";
-  const std::string stream = encode_stream(text),
-                    long_stream = encode_stream(std::string(5000, 'm'));
+  const std::string stream = encode(text),
+                    long_stream = encode(std::string(5000, 'm'));
   const auto size = [](const std::string& s) { return static_cast<int32_t>(s.size()); };
   const ToolOptions less_memory{.address_space_limit = 256 << 20},
       small_files{.file_size_limit = 50000}, closed{.closed_stdio = true};
   const int32_t big = 512 << 20;
-  const std::string tiny = encode_stream("tiny");
+  const std::string tiny = encode("tiny");
   // Not under the sanitizers, whose runtime needs more address space, nor under wine, which
   // needs about 2 GiB to start; there the rows still check the message.
   const ToolOptions small_memory{.address_space_limit =
                                      kSanitized || tools_under_wine() ? 0 : 128u << 20};
   // Entries of every kind, from a file and through a pipe, found by base name.
   // clang-format off
-  const std::vector<FstEntry> kinds = {{"data\\Sounds\\BOOM.WAV", random_bytes(40000, 1), true}, {"docs.old/readme", "stored text\r\n", false},
+  const std::vector<fst::NewEntry> kinds = {{"data\\Sounds\\BOOM.WAV", random_bytes(40000, 1), true}, {"docs.old/readme", "stored text\r\n", false},
       {"C:empty.bin", "", false}, {"nothing.z", "", true}, {"maps/run.bin", std::string(3000000, '\x07'), true},
       {"bin/tool", random_bytes(3000, 2) + std::string(5000, '\0') + random_bytes(3000, 3), true}};
-  const std::string all = make_fst(kinds);
-  const std::string lookups = make_fst({{"one\\a.txt", "1", false}, {"two/A.TXT", "2", false}, {"@x", "3", false},
+  const std::string all = fst::archive_bytes(kinds);
+  const std::string lookups = fst::archive_bytes({{"one\\a.txt", "1", false}, {"two/A.TXT", "2", false}, {"@x", "3", false},
       {"\xC3\x89t\xC3\x89.txt", "4", false}, {std::string("half\0hidden", 11), "5", false}});
   // clang-format on
   const auto found_kind = [&kinds](size_t i) {
-    const auto stored = kinds[i].compressed ? encode_stream(kinds[i].data) : kinds[i].data;
+    const auto stored = kinds[i].compress ? encode(kinds[i].data) : kinds[i].data;
     return found(kinds[i].name, static_cast<int64_t>(stored.size()),
                  static_cast<int64_t>(kinds[i].data.size()));
   };
@@ -144,7 +143,7 @@ TEST(PelluxCliTest, ListsTestsAndExtractsMany) {
   // clang-format off
   const std::string text = text_like(3000, 1), logo = random_bytes(500, 2), stream = encode(text);
   const auto size = [](const std::string& s) { return static_cast<int32_t>(s.size()); };
-  const std::string sound = make_fst({{"Data\\README.TXT", text, true}, {"logo.bin", logo, false}, {"x/empty.dat", "", false}});
+  const std::string sound = fst::archive_bytes({{"Data\\README.TXT", text, true}, {"logo.bin", logo, false}, {"x/empty.dat", "", false}});
   const int32_t at = 4 + 262 * 3;
   const std::string header = "Index      Stored  Uncompressed  Kind            Offset  Name\n";
   // Damaged records: data past the end, a negative size; a name that would command a terminal.
@@ -165,7 +164,7 @@ TEST(PelluxCliTest, ListsTestsAndExtractsMany) {
   const std::string names = fst_table(5, {{at + 524, 3, 3, "one/a.txt"}, {at + 524, 3, 3, "TWO\\A.TXT"}, {at + 524, 3, 3, "dir/.."},
                                           {at + 524, 3, 3, "C:"}, {at + 524, 3, 3, "bad\x01name"}}) + "abc";
   const std::string reserved = fst_table(2, {{at - 262, 3, 3, "con.txt"}, {at - 262, 3, 3, "x/a:b"}}) + "abc";
-  const std::string folded = make_fst({{"\xC3\xA9.txt", "1", false}, {"\xC3\x89.txt", "2", false}, {"\xFF.bin", "3", false}, {"\xFE.bin", "4", false}});
+  const std::string folded = fst::archive_bytes({{"\xC3\xA9.txt", "1", false}, {"\xC3\x89.txt", "2", false}, {"\xFF.bin", "3", false}, {"\xFE.bin", "4", false}});
   const std::map<std::string, std::string> all = {{"out/README.TXT", text}, {"out/logo.bin", logo}, {"out/empty.dat", ""}};
   const std::string usage = "Usage: pellux <FST file> <file to extract> <file to create>\n\n"
       "    The name of the file to extract should *not* contain path info.\n    pellux will ignore any directory path given it.\n";
@@ -196,7 +195,7 @@ TEST(PelluxCliTest, ListsTestsAndExtractsMany) {
       {"a planted link", {{"a.fst", sound}, {"outside", "keep"}, {"out/logo.bin", "<link>../outside"}}, {"-x", "-f", "a.fst", "out"}, logo_refused, 1, {{"out/README.TXT", text}, {"out/logo.bin", "<link>../outside"}, {"out/empty.dat", ""}}, {}, kWineFollowsLinks},
       {"a second name of the archive, -f", {{"a.fst", sound}, {"out/logo.bin", "<hard>a.fst"}}, {"-xf", "a.fst", "out"}, "Extracted README.TXT\nCan't replace logo.bin: it is the archive being read\nExtracted empty.dat\n2 entries extracted, 1 not\n", 1, {{"out/README.TXT", text}, {"out/logo.bin", sound}, {"out/empty.dat", ""}}},
       {"into folders not made yet", {{"a.fst", sound}}, {"-x", "a.fst", "no/out"}, extracted_all + "3 entries extracted, 0 not\n", 0, {{"no", "<folder>"}, {"no/out", "<folder>"}, {"no/out/README.TXT", text}, {"no/out/logo.bin", logo}, {"no/out/empty.dat", ""}}},
-      {"an entry named as the archive, -f", {{"logo.bin", make_fst({{"logo.bin", "new", false}})}}, {"-xf", "logo.bin", "."}, "Can't replace logo.bin: it is the archive being read\n0 entries extracted, 1 not\n", 1},
+      {"an entry named as the archive, -f", {{"logo.bin", fst::archive_bytes({{"logo.bin", "new", false}})}}, {"-xf", "logo.bin", "."}, "Can't replace logo.bin: it is the archive being read\n0 entries extracted, 1 not\n", 1},
       {"list into a full disk", {{"a.fst", sound}}, {"-l", "a.fst"}, "", 2, {}, {.output_to = "/dev/full"}},
       {"test into a full disk", {{"a.fst", sound}}, {"-t", "a.fst"}, "", 2, {}, {.output_to = "/dev/full"}},
       {"list without an archive", {}, {"-l"}, usage, 64},

@@ -219,6 +219,19 @@ std::string le32_bytes(uint32_t value) {
   return std::string(reinterpret_cast<const char*>(bytes), 4);
 }
 
+std::string fst_table(uint32_t count, const std::vector<FstRecord>& records) {
+  std::string out = le32_bytes(count);
+  for (const FstRecord& r : records) {
+    out += le32_bytes(static_cast<uint32_t>(r.offset)) +
+           le32_bytes(static_cast<uint32_t>(r.stored_size)) +
+           le32_bytes(static_cast<uint32_t>(r.uncompressed_size));
+    std::string name = r.name.substr(0, 250);
+    name.resize(250, '\0');
+    out += name;
+  }
+  return out;
+}
+
 std::string random_bytes(size_t count, uint32_t seed) {
   std::mt19937 engine(seed);
   std::string bytes(count, '\0');
@@ -244,7 +257,7 @@ std::string encode(const std::string& input) {
   std::copy(input.begin(), input.end(), in.get());
   const auto out = std::make_unique<uint8_t[]>(bound);
   std::fill_n(out.get(), bound, uint8_t{0xA5});
-  const size_t written = lzw::compress_buffer(*encoder, out.get(), in.get(), input.size());
+  const size_t written = lzw::compress_buffer(*encoder, out.get(), bound, in.get(), input.size());
   EXPECT_LE(written, bound);
   EXPECT_EQ(std::count(out.get() + std::min(written, bound), out.get() + bound, 0xA5),
             static_cast<std::ptrdiff_t>(bound - std::min(written, bound)))

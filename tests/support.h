@@ -95,6 +95,15 @@ void make(const std::filesystem::path& dir, const std::string& name, const std::
 std::map<std::string, std::string> describe(const std::filesystem::path& dir);
 
 std::string le32_bytes(uint32_t value);
+// An FST/DPK table written word by word: `count` need not match the records given, so that a
+// table can claim more or fewer records than it holds. Names are cut or padded to 250 bytes.
+struct FstRecord {
+  int32_t offset;
+  int32_t stored_size;
+  int32_t uncompressed_size;
+  std::string name;
+};
+std::string fst_table(uint32_t count, const std::vector<FstRecord>& records);
 // printf into a string.
 std::string line(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Deterministic pseudo-random bytes.

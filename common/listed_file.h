@@ -1,14 +1,15 @@
-// Reading one listed file whole into memory.
+// Reading a file a list names (a listed file, a manifest's file) whole into memory.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 
-#include "common/buffer.h"
-#include "common/files.h"
+#include "buffer.h"
+#include "files.h"
+#include "output.h"
 
-namespace corvane {
+namespace common {
 
 // A listed file must be addressable with a signed 32-bit size.
 constexpr int64_t kListedFileLimit = int64_t{1} << 31;
@@ -19,8 +20,7 @@ enum class ListedError {
   kNotReadable,  // not a regular file, or reading it failed
   kTooLarge,     // 2 GiB or more
   kNoMemory,     // no memory for its bytes
-  kIsContainer,  // it is the container being built
-  kIsStaging,    // it is the staging file
+  kIsOutput,     // it is a file the run writes
 };
 
 struct CloseFile {
@@ -29,22 +29,16 @@ struct CloseFile {
 
 struct ListedFile {
   std::unique_ptr<std::FILE, CloseFile> stream;
-  common::FileId id;
+  FileId id;
   int64_t reported_length = 0;  // the length the file system reports, before reading
-  common::Bytes bytes;
+  Bytes bytes;
   size_t length = 0;  // bytes read
 };
 
-// The files a listed file must not be: the run's own outputs.
-struct Outputs {
-  common::FileId container;
-  common::FileId staging;
-};
-
 // Opens the listed file at `path` without waiting on it and takes its reported length; refuses
-// one of the run's outputs, what is not a regular file and what is 2 GiB or more, before
-// anything is read.
-ListedError open_listed_file(const char* path, const Outputs& outputs, ListedFile& file);
+// a file the run writes, what is not a regular file and what is 2 GiB or more, before anything
+// is read.
+ListedError open_listed_file(const RunFiles& run, const char* path, ListedFile& file);
 
 // Reads the opened file to its end, which may lie before or after its reported length (a file
 // that grows or shrinks, or one whose length reads as 0 but holds data), and closes it.
@@ -53,4 +47,4 @@ ListedError read_listed_file(ListedFile& file);
 // Closes the file if it is still open.
 void close_listed_file(ListedFile& file);
 
-}  // namespace corvane
+}  // namespace common

@@ -4,9 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "common/files.h"
 
-namespace corvane {
+namespace common {
 namespace {
 
 // Growth once a file holds more than its reported length.
@@ -14,7 +13,7 @@ constexpr size_t kMinGrowth = size_t{64} << 10;
 
 // Moves the bytes read so far into a buffer of `capacity` bytes.
 bool grow(ListedFile& file, size_t capacity) {
-  common::Bytes bigger = common::allocate_bytes(capacity);
+  Bytes bigger = allocate_bytes(capacity);
   if (!bigger) return false;
   if (file.length > 0) std::memcpy(bigger.get(), file.bytes.get(), file.length);
   file.bytes = std::move(bigger);
@@ -23,15 +22,14 @@ bool grow(ListedFile& file, size_t capacity) {
 
 }  // namespace
 
-ListedError open_listed_file(const char* path, const Outputs& outputs, ListedFile& file) {
-  file.stream.reset(common::open_input(path));
+ListedError open_listed_file(const RunFiles& run, const char* path, ListedFile& file) {
+  file.stream.reset(open_input(path));
   if (!file.stream) return ListedError::kCannotOpen;
   // The open file is compared, not the path: a link made to an output after any earlier look
   // at the path changes nothing.
-  if (!common::identify(file.stream.get(), file.id)) return ListedError::kNotReadable;
-  if (file.id == outputs.container) return ListedError::kIsContainer;
-  if (file.id == outputs.staging) return ListedError::kIsStaging;
-  file.reported_length = common::regular_file_size(file.stream.get());
+  if (!identify(file.stream.get(), file.id)) return ListedError::kNotReadable;
+  if (run.is_output(file.id)) return ListedError::kIsOutput;
+  file.reported_length = regular_file_size(file.stream.get());
   if (file.reported_length < 0) return ListedError::kNotReadable;
   if (file.reported_length >= kListedFileLimit) return ListedError::kTooLarge;
   return ListedError::kNone;
@@ -60,4 +58,4 @@ void close_listed_file(ListedFile& file) {
   file.stream.reset();
 }
 
-}  // namespace corvane
+}  // namespace common
