@@ -55,6 +55,7 @@ size_t utf8_length(std::string_view text, size_t at) {
 }
 
 std::string encode_token(std::string_view bytes) {
+  if (bytes.empty()) return "%-";
   std::string token;
   for (size_t i = 0; i < bytes.size();) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
@@ -74,6 +75,7 @@ std::string encode_token(std::string_view bytes) {
 
 bool decode_token(std::string_view token, std::string& bytes) {
   bytes.clear();
+  if (token == "%-") return true;
   for (size_t i = 0; i < token.size(); ++i) {
     if (token[i] != '%') {
       bytes += token[i];

@@ -17,7 +17,7 @@ size_t utf8_length(std::string_view text, size_t at);
 
 // `bytes` as one token of a line in a list: every byte up to the space (0x20), 0x7F, '%', and
 // every byte that is not part of valid UTF-8 as %XX (upper-case hex); every other byte as it
-// is. decode_token gives the bytes back exactly.
+// is; no bytes at all as %-. decode_token gives the bytes back exactly.
 std::string encode_token(std::string_view bytes);
 
 // The bytes `token` stands for; false when a '%' is not followed by two hex digits.

@@ -115,6 +115,11 @@ FolderError open_subfolder(const Folder& parent, std::string_view name, Folder& 
   return folder.fd < 0 ? folder_error() : FolderError::kNone;
 }
 
+bool identify_folder(const Folder& folder, FileId& id) {
+  bool regular = false;
+  return identify_fd(folder.fd, id, regular);
+}
+
 void close_folder(Folder& folder) {
   if (folder.fd >= 0) close(folder.fd);
   folder.fd = -1;

@@ -69,6 +69,9 @@ FolderError open_subfolder(const Folder& parent, std::string_view name, Folder& 
 
 void close_folder(Folder& folder);
 
+// The identity of an open folder.
+bool identify_folder(const Folder& folder, FileId& id);
+
 // What stands at `name` in `folder`, without following a link there.
 struct Standing {
   bool exists = false;

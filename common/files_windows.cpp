@@ -158,6 +158,13 @@ FolderError open_subfolder(const Folder& parent, std::string_view name, Folder& 
   return hold_folder(path, FILE_FLAG_OPEN_REPARSE_POINT, folder);
 }
 
+bool identify_folder(const Folder& folder, FileId& id) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileInformationByHandle(static_cast<HANDLE>(folder.handle), &info) == 0) return false;
+  id = id_of(info);
+  return true;
+}
+
 void close_folder(Folder& folder) {
   if (folder.handle != nullptr) CloseHandle(static_cast<HANDLE>(folder.handle));
   folder.handle = nullptr;

@@ -70,6 +70,11 @@ bool RunFiles::is_output(const FileId& id) const {
   return state_->outputs.count(key(id)) != 0;
 }
 
+void RunFiles::add_output(const FileId& id) {
+  const std::lock_guard lock(state_->mutex);
+  state_->outputs.insert(key(id));
+}
+
 void RunFiles::abandon_all() {
   const std::lock_guard lock(state_->mutex);
   state_->undo_all();

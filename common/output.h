@@ -31,6 +31,9 @@ class RunFiles {
   bool is_input(const FileId& id) const;
   // A file the run writes, or has written.
   bool is_output(const FileId& id) const;
+  // Counts a file or folder the run made some other way (a folder it created) among its
+  // outputs, so that no later file of the run is taken for something that was there before.
+  void add_output(const FileId& id);
   // Undoes every output not yet finished: removes new and temporary files, empties kept ones.
   // For a run that ends in failure.
   void abandon_all();

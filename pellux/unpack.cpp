@@ -81,7 +81,9 @@ int unpack_archive(common::RunFiles& run, const char* archive_path, const char* 
     const std::string shown = common::escape_name(name);
     in_order = in_order && record.offset == expected_offset && record.stored_size >= 0;
     expected_offset += record.stored_size;
-    if (name.size() == fst::kNameFieldSize) {
+    if (name.empty()) {
+      differences.push_back("entry " + std::to_string(i) + " has no name, which pellux -c refuses");
+    } else if (name.size() == fst::kNameFieldSize) {
       differences.push_back(common::escape_name(
           "entry " + std::to_string(i) + "'s name fills all 250 bytes, which pellux -c refuses"));
     } else if (std::any_of(record.name + name.size(), record.name + fst::kNameFieldSize,
@@ -121,17 +123,33 @@ int unpack_archive(common::RunFiles& run, const char* archive_path, const char* 
       differences.push_back("entry " + std::to_string(i) +
                             "'s stream is not the one pellux -c writes");
     }
-    // Its folders inside files/, then a file name no earlier entry of this run has taken.
+    // Its folders inside files/, then a file name no earlier entry of this run has taken: a
+    // name this run gave a file or a folder already gets ~2, ~3, ...
     const fst::SafePath path = fst::safe_path(name);
     OpenedPath opened;
+    opened.folders.reserve(path.folders.size());
     std::string relative = kFilesFolder;
     const common::Folder* here = &files;
-    bool made = true;
+    bool made = true, renamed = false;
     for (const std::string& part : path.folders) {
-      opened.folders.emplace_back();
-      relative += "/" + part;
-      made = made && common::open_subfolder(*here, part, opened.folders.back()) ==
-                         common::FolderError::kNone;
+      common::Folder next;
+      std::string taken;
+      common::FolderError made_one = common::FolderError::kNotAFolder;
+      for (unsigned n = 1; made_one == common::FolderError::kNotAFolder; ++n) {
+        taken = numbered(part, n);
+        made_one = common::open_subfolder(*here, taken, next);
+        const common::Standing there = common::look_in(*here, taken);
+        if (made_one == common::FolderError::kNotAFolder && !run.is_output(there.id)) break;
+      }
+      relative += "/" + taken;
+      common::FileId id;
+      if (made_one != common::FolderError::kNone || !common::identify_folder(next, id)) {
+        made = false;
+        break;
+      }
+      run.add_output(id);
+      renamed = renamed || taken != part;
+      opened.folders.push_back(next);
       here = &opened.folders.back();
     }
     if (!made) {
@@ -168,7 +186,7 @@ int unpack_archive(common::RunFiles& run, const char* archive_path, const char* 
         std::printf("Error writing %s\n", written.c_str());
         continue;
     }
-    if (path.changed || file != path.file) {
+    if (path.changed || renamed || file != path.file) {
       std::printf("Entry %zu (%s) is written as %s\n", i, shown.c_str(), written.c_str());
     }
     std::printf("Unpacked %s\n", written.c_str());

@@ -147,6 +147,7 @@ std::string read_file(const std::filesystem::path& path) {
 
 void make(const std::filesystem::path& dir, const std::string& name, const std::string& what) {
   const std::filesystem::path path = dir / name;
+  std::filesystem::create_directories(path.parent_path());
   if (what == "<folder>") {
     std::filesystem::create_directories(path);
   } else if (what == "<fifo>") {
