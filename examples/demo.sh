@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The bundled example: build a container from list.txt with corvane, list and test it, unpack
 # it and rebuild it byte for byte; then list, test and extract examples/example.fst with pellux
-# and compare every file with its source.
+# and compare every file with its source; then take the archive apart, change one file, put it
+# back together and extract the changed entry.
 # Usage: examples/demo.sh <build folder>
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -40,4 +41,13 @@ echo
 run "$build/pellux" "$archive" 'any\dir\README.TXT' one-entry.txt
 cmp one-entry.txt files/readme.txt
 echo "   -> one-entry.txt is identical to files/readme.txt"
+echo
+
+# The round trip: unpack, edit, repack. The manifest keeps every entry's name and order.
+run "$build/pellux" -u "$archive" unpacked-fst
+echo "A line added after unpacking." >> unpacked-fst/files/files/readme.txt
+run "$build/pellux" -c repacked.fst unpacked-fst/manifest.txt
+run "$build/pellux" repacked.fst readme.txt changed.txt
+cmp changed.txt unpacked-fst/files/files/readme.txt
+echo "   -> changed.txt is the edited readme.txt, read back from repacked.fst"
 echo "demo done"
