@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "common/buffer.h"
@@ -11,20 +13,6 @@
 #include "table.h"
 
 namespace fst {
-
-enum class EntryError {
-  kNone,
-  kNoMemory,   // a negative stored size, or no memory for the bytes
-  kShortRead,  // the bytes are not all there: a negative offset, or data past the end
-};
-
-// Reads the record's stored bytes into `data`. An entry that cannot lie inside an archive of
-// `archive_length` bytes (-1: not known) is refused before its buffer is allocated. An archive
-// that cannot seek (a pipe) standing at byte `position` is read forward to an entry that lies
-// ahead; any other offset that cannot be reached is a short read, rather than reading from
-// wherever the archive happens to stand.
-EntryError read_entry(std::FILE* archive, int64_t archive_length, int64_t position,
-                      const TocRecord& record, common::Bytes& data);
 
 struct Archive {
   std::FILE* file = nullptr;
@@ -46,34 +34,48 @@ std::vector<int64_t> find_overlaps(const Archive& archive);
 // that share data can ask for more.
 constexpr uint64_t kMostPerArchiveByte = 2560;
 
-// An entry's bytes once extracted: stored bytes as they are, or what its stream decodes to in
-// a destination of its uncompressed size and `slack` bytes more, never more than the stream can
-// give. The decoder's result says how it stopped (kEnd for a stored entry).
-struct Extracted {
-  common::Bytes stored;
-  common::Bytes decoded;
-  const uint8_t* bytes = nullptr;
-  lzw::DecodeResult result{0, lzw::DecodeStop::kEnd};
-};
-
-enum class ExtractError { kNone, kShortRead, kNoMemory };
-
-// Reads the record's data and decodes it when its sizes differ, with `decoder`.
-ExtractError extract_entry(Archive& archive, const TocRecord& record, size_t slack,
-                           lzw::Decoder& decoder, Extracted& extracted);
-
-// What an entry is, once extracted: the one rule every mode judges entries by.
+// What an entry is, once read: the one rule every mode judges entries by.
 enum class Verdict {
-  kSound,       // stored, or a stream that decodes to exactly its size and ends with END
-  kOutside,     // its data does not lie inside the archive
-  kNoMemory,    // it could not be held
-  kFewer,       // its stream decodes to fewer bytes than its size
-  kMore,        // ... to more
-  kNoEnd,       // ... to its size, but stops before its END
+  kSound,     // stored, or a stream that decodes to exactly its size and ends with END
+  kOutside,   // its data does not lie inside the archive, or cannot be read
+  kNoMemory,  // there is no memory to decode it
+  kFewer,     // its stream decodes to fewer bytes than its size
+  kMore,      // ... to more
+  kNoEnd,     // ... to its size, but stops before its END
 };
 
-// Extracts the record, with `slack` bytes of room past its size, and judges it.
-Verdict judge_entry(Archive& archive, const TocRecord& record, size_t slack,
-                    lzw::Decoder& decoder, Extracted& extracted);
+// Buffers that read and decode entries in constant memory, reused from entry to entry: one set
+// for each thread that reads entries.
+struct EntryBuffers {
+  std::unique_ptr<lzw::Decoder> decoder;
+  common::Bytes input;   // a piece of the stored data, after what the decoder left of the last
+  common::Bytes window;  // the window the stream decodes into
+  size_t window_size = 0;
+};
+
+// Stored data is read this much at a time.
+constexpr size_t kReadPiece = size_t{1} << 20;
+// The window an entry decodes into, when it may decode to more: one segment's output at the
+// most, and room to write out more than that at a time.
+constexpr size_t kWindowSize = lzw::kMaxSegmentOutput + (size_t{1} << 20);
+
+// Takes the entry's bytes, a piece at a time in order; returns false to stop (a write failed).
+using Sink = std::function<bool(const uint8_t* bytes, size_t count)>;
+
+struct Judged {
+  Verdict verdict;
+  uint64_t count;     // the entry's bytes given to the sink
+  bool sink_stopped;  // the sink returned false
+};
+
+// Reads the record's data where it lies (an archive that cannot seek, a pipe, is read forward to
+// it) and decodes it when its sizes differ, handing its bytes to `sink` a piece at a time: a
+// stored entry's bytes, or what its stream decodes to, at most its uncompressed size and
+// `slack` bytes more (never more than the stream can give). `stored`, when given, also takes
+// the data as stored. Memory is the buffers', whatever the entry's size. The record's offset
+// and stored size must not be negative, nor its data lie past the end of an archive whose
+// length is known: such an entry is kOutside, and nothing is read.
+Judged judge_entry(Archive& archive, const TocRecord& record, size_t slack, EntryBuffers& buffers,
+                   const Sink& sink, const Sink* stored = nullptr);
 
 }  // namespace fst

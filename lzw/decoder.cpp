@@ -87,21 +87,43 @@ inline bool pause_due(const State& s) {
   return s.pause < s.capacity && s.count >= s.pause;
 }
 
+// Where output must end in the window: its end, or the stream's limit when that comes first.
+inline size_t output_end(const State& s) {
+  return static_cast<size_t>(std::min<uint64_t>(s.capacity, s.limit - s.flushed));
+}
+
+// True when the window ends before the limit and has less than `room` bytes left.
+inline bool window_short(const State& s, size_t room) {
+  return s.flushed + s.capacity < s.limit && s.capacity - s.count < room;
+}
+
+enum class Outcome { kBegun, kStopped, kHandOver, kPaused, kNeedInput, kFlushWindow };
+
+// Where decoding stands once the stream has no code left to read: waiting for its next piece,
+// or ended.
+Outcome out_of_codes(State& s) {
+  if (s.more_input) return Outcome::kNeedInput;
+  s.stop = tail_stop(s);
+  return Outcome::kStopped;
+}
+
 // The decoding steps, one code at a time, from wherever the state stands. Output that would
 // pass the capacity is cut there and decoding stops; a string whose prefix chain is longer than
 // the stack (only a loop of prefixes makes one) ends decoding before any of it is written.
-// Returns false when it paused, true when decoding ended (with the reason in the state).
-bool decode_by_steps(Decoder& d) {
+// Returns kPaused, kNeedInput, kFlushWindow (at a code boundary: any string fits the window
+// once it is restarted) or kStopped, with the reason in the state.
+Outcome decode_by_steps(Decoder& d) {
   State& s = d.state;
   uint16_t* const prefix_of = d.prefix_of.data();
   uint8_t* const suffix_of = d.suffix_of.data();
   uint8_t* const stack = d.string_stack.data();
   while (can_read(s)) {
-    if (pause_due(s)) return false;
+    if (pause_due(s)) return Outcome::kPaused;
+    if (window_short(s, kStringStackSize)) return Outcome::kFlushWindow;
     uint32_t code = read_code(s);
     if (code == kEndCode) {
       s.stop = DecodeStop::kEnd;
-      return true;
+      return Outcome::kStopped;
     }
     if (code == kClearCode) {
       restart_segment(s);
@@ -110,9 +132,9 @@ bool decode_by_steps(Decoder& d) {
       code = read_code(s);
       s.previous = code;
       s.first_byte = static_cast<uint8_t>(code);
-      if (s.count == s.capacity) {
+      if (s.count == output_end(s)) {
         s.stop = DecodeStop::kCapacity;
-        return true;
+        return Outcome::kStopped;
       }
       s.destination[s.count++] = s.first_byte;
       continue;
@@ -131,7 +153,7 @@ bool decode_by_steps(Decoder& d) {
     while (code > 255) {
       if (top == 1) {  // no valid string is this long
         s.stop = DecodeStop::kPrefixLoop;
-        return true;
+        return Outcome::kStopped;
       }
       stack[--top] = suffix_of[code];
       code = prefix_of[code];
@@ -140,12 +162,12 @@ bool decode_by_steps(Decoder& d) {
     stack[--top] = s.first_byte;
 
     const size_t length = kStringStackSize - top;
-    const size_t room = s.capacity - s.count;
+    const size_t room = output_end(s) - s.count;
     if (length > room) {
       if (room > 0) std::memcpy(s.destination + s.count, stack + top, room);
-      s.count = s.capacity;
+      s.count += room;
       s.stop = DecodeStop::kCapacity;
-      return true;
+      return Outcome::kStopped;
     }
     std::memcpy(s.destination + s.count, stack + top, length);
     s.count += length;
@@ -159,11 +181,8 @@ bool decode_by_steps(Decoder& d) {
     s.previous = current;
     widen_if_due(s);
   }
-  s.stop = tail_stop(s);
-  return true;
+  return out_of_codes(s);
 }
-
-enum class Outcome { kBegun, kStopped, kHandOver, kPaused };
 
 // Takes the CLEAR that the state stands at and the literal after it. Hands over, with the
 // state still at the CLEAR, when the literal is one a valid stream never has or does not fit.
@@ -172,12 +191,14 @@ Outcome start_segment(State& s) {
   read_code(t);
   restart_segment(t);
   if (!can_read(t)) {
+    // The CLEAR is taken again with the next piece.
+    if (s.more_input) return Outcome::kNeedInput;
     s = t;
     s.stop = tail_stop(s);
     return Outcome::kStopped;
   }
   const uint32_t literal = read_code(t);
-  if (literal > 255 || t.count == t.capacity) return Outcome::kHandOver;
+  if (literal > 255 || t.count == output_end(t)) return Outcome::kHandOver;
   t.previous = literal;
   t.first_byte = static_cast<uint8_t>(literal);
   t.last_copy = t.destination + t.count;
@@ -189,20 +210,22 @@ Outcome start_segment(State& s) {
 
 // Decodes by copying earlier output for as long as the stream stays valid and the next string
 // with a chunk's slack fits the destination. Returns kHandOver with the state at the first
-// code it does not decode, kPaused at a code boundary, or kStopped with the reason stored.
+// code it does not decode, kPaused or kNeedInput at a code boundary, kFlushWindow at a CLEAR
+// when the window has less room left than a segment can take, or kStopped with the reason
+// stored.
 Outcome decode_by_copies(Decoder& d) {
   State& s = d.state;
   const uint8_t** const copy_of = d.copy_of.data();
   uint32_t* const length_of = d.length_of.data();
   uint16_t* const prefix_of = d.prefix_of.data();
   uint8_t* const suffix_of = d.suffix_of.data();
+  constexpr size_t kSegmentRoom = kMaxSegmentOutput + kChunk;
   if (s.phase == kAtStart) {
-    if (!can_read(s)) {
-      s.stop = tail_stop(s);
-      return Outcome::kStopped;
-    }
+    if (!can_read(s)) return out_of_codes(s);
     State t = s;
     if (read_code(t) != kClearCode) return Outcome::kHandOver;  // no CLEAR at the start
+    // A window too small for a segment leaves every code to the steps.
+    if (window_short(s, kSegmentRoom)) return s.count > 0 ? Outcome::kFlushWindow : Outcome::kHandOver;
     const Outcome started = start_segment(s);
     if (started != Outcome::kBegun) return started;
     for (uint32_t b = 0; b < 256; ++b) {
@@ -229,8 +252,8 @@ Outcome decode_by_copies(Decoder& d) {
     const uint8_t* last_copy = s.last_copy;
     uint32_t last_length = s.last_length;
     uint8_t* to = s.destination + s.count;
-    uint8_t* const end = s.destination + s.capacity;
-    uint8_t* const pause_at = s.pause < s.capacity ? s.destination + s.pause : end;
+    uint8_t* const end = s.destination + output_end(s);
+    uint8_t* const pause_at = s.pause < s.capacity ? s.destination + s.pause : s.destination + s.capacity;
     uint32_t code = 0;
     while (source_length - pos >= 4 && to < pause_at) {
       code = (lzw::get_le32(source + pos) >> bit_offset) & mask;
@@ -285,17 +308,20 @@ Outcome decode_by_copies(Decoder& d) {
     s.last_length = last_length;
     s.first_byte = last_copy[0];
     s.count = static_cast<size_t>(to - s.destination);
-    if (to >= pause_at && pause_at != end) return Outcome::kPaused;
+    if (to >= pause_at && s.pause < s.capacity) return Outcome::kPaused;
     if (source_length - pos < 4) {
+      // The last codes of a piece wait for the next; those of the stream go one at a time.
+      if (s.more_input) return Outcome::kNeedInput;
       if (can_read(s)) return Outcome::kHandOver;
-      s.stop = tail_stop(s);
-      return Outcome::kStopped;
+      return out_of_codes(s);
     }
     if (code == kEndCode) {
       s.stop = DecodeStop::kEnd;
       return Outcome::kStopped;
     }
     if (code != kClearCode) return Outcome::kHandOver;
+    // Nothing before a CLEAR is referred to after it: the window can start again here.
+    if (window_short(s, kSegmentRoom)) return s.count > 0 ? Outcome::kFlushWindow : Outcome::kHandOver;
     const Outcome started = start_segment(s);
     if (started != Outcome::kBegun) return started;
   }
@@ -309,53 +335,87 @@ std::unique_ptr<Decoder> new_decoder() {
 
 // A fresh start. A corrupt stream may walk entries its own segment never defined; clearing the
 // table makes what it decodes to depend on the stream alone, not on what an earlier call left.
-void begin_decoding(Decoder& decoder, uint8_t* destination, size_t capacity, const uint8_t* source,
-                    size_t source_length) {
+void begin_decoding(Decoder& decoder, uint8_t* window, size_t window_size, uint64_t limit) {
   decoder.prefix_of.fill(0);
   decoder.suffix_of.fill(0);
   State& s = decoder.state;
-  s = State{source,   source_length,
-            0,        0,
-            0,        0,
-            0,        0,
-            0,        0,
-            kAtStart, destination,
-            capacity, 0,
-            capacity, nullptr,
-            0,        DecodeStop::kStreamEnded};
+  s = State{};
+  s.more_input = true;
+  s.phase = kAtStart;
+  s.destination = window;
+  s.capacity = window_size;
+  s.limit = limit;
+  s.pause = window_size;
+  s.stop = DecodeStop::kStreamEnded;
   restart_segment(s);
 }
 
-bool decode_some(Decoder& decoder, size_t count, DecodeResult& result) {
+void give_input(Decoder& decoder, const uint8_t* source, size_t length, bool last) {
   State& s = decoder.state;
-  if (s.phase != kEnded) {
-    s.pause = std::min(count, s.capacity);
-    if (s.phase != kStepping) {
-      const Outcome outcome = decode_by_copies(decoder);
-      if (outcome == Outcome::kHandOver) s.phase = kStepping;
-      if (outcome == Outcome::kStopped) s.phase = kEnded;
-    }
-    if (s.phase == kStepping && decode_by_steps(decoder)) s.phase = kEnded;
-  }
-  result = {s.count, s.stop};
-  return s.phase == kEnded;
+  s.source = source;
+  s.source_length = length;
+  s.pos = 0;
+  s.more_input = !last;
 }
 
-DecodeResult decompress_buffer(Decoder& decoder, uint8_t* destination, size_t capacity,
-                               const uint8_t* source, size_t source_length) {
-  begin_decoding(decoder, destination, capacity, source, source_length);
+size_t input_used(const Decoder& decoder) {
+  return decoder.state.pos;
+}
+
+void restart_window(Decoder& decoder) {
+  State& s = decoder.state;
+  s.flushed += s.count;
+  s.count = 0;
+}
+
+DecodeStatus decode_some(Decoder& decoder, size_t pause, DecodeResult& result) {
+  State& s = decoder.state;
+  Outcome outcome = Outcome::kStopped;
+  if (s.phase != kEnded) {
+    s.pause = std::min(pause, s.capacity);
+    if (s.phase != kStepping) {
+      outcome = decode_by_copies(decoder);
+      if (outcome == Outcome::kHandOver) s.phase = kStepping;
+    }
+    if (s.phase == kStepping) outcome = decode_by_steps(decoder);
+    if (outcome == Outcome::kStopped) s.phase = kEnded;
+  }
+  result = {static_cast<size_t>(s.flushed + s.count), s.stop};
+  switch (outcome) {
+    case Outcome::kPaused:
+      return DecodeStatus::kPaused;
+    case Outcome::kNeedInput:
+      return DecodeStatus::kNeedInput;
+    case Outcome::kFlushWindow:
+      return DecodeStatus::kFlushWindow;
+    default:
+      return DecodeStatus::kEnded;
+  }
+}
+
+namespace {
+
+// Decodes a whole stream held in memory into a destination that takes all of it.
+DecodeResult decode_whole(Decoder& decoder, uint8_t* destination, size_t capacity,
+                          const uint8_t* source, size_t source_length, bool by_steps) {
+  begin_decoding(decoder, destination, capacity, capacity);
+  give_input(decoder, source, source_length, true);
+  if (by_steps) decoder.state.phase = kStepping;
   DecodeResult result{0, DecodeStop::kStreamEnded};
   decode_some(decoder, capacity, result);
   return result;
+}
+
+}  // namespace
+
+DecodeResult decompress_buffer(Decoder& decoder, uint8_t* destination, size_t capacity,
+                               const uint8_t* source, size_t source_length) {
+  return decode_whole(decoder, destination, capacity, source, source_length, false);
 }
 
 DecodeResult decompress_by_steps(Decoder& decoder, uint8_t* destination, size_t capacity,
                                  const uint8_t* source, size_t source_length) {
-  begin_decoding(decoder, destination, capacity, source, source_length);
-  decoder.state.phase = kStepping;
-  DecodeResult result{0, DecodeStop::kStreamEnded};
-  decode_some(decoder, capacity, result);
-  return result;
+  return decode_whole(decoder, destination, capacity, source, source_length, true);
 }
 
 }  // namespace lzw

@@ -19,7 +19,7 @@ enum class DecodeStop {
 };
 
 struct DecodeResult {
-  size_t count;  // bytes written to the destination
+  size_t count;  // bytes decoded so far, in all
   DecodeStop stop;
 };
 
@@ -31,11 +31,18 @@ constexpr uint64_t max_decoded_size(uint64_t stream_length) {
   return (stream_length * 8 / lzw::kMinCodeWidth + 1) * kStringStackSize;
 }
 
+// The most one segment of a stream can decode to: its k-th data code stands for k bytes at
+// most, and a segment ends after 3839 of them. Strings only refer back into their own segment,
+// so a window this large (and a chunk more) decodes any stream an encoder writes.
+constexpr size_t kMaxSegmentOutput = size_t{kMaxSegmentDataCodes} * (kMaxSegmentDataCodes + 1) / 2;
+static_assert(kMaxSegmentOutput == 7370880);
+
 // Where a decoding stands between calls. Set up by begin_decoding; not to be changed by hand.
 struct DecodeState {
   const uint8_t* source;
   size_t source_length;
   size_t pos;  // source byte of the next code; never past source_length
+  bool more_input;  // more of the stream follows the source
   uint32_t bit_offset;
   uint32_t width;
   uint32_t mask;
@@ -44,10 +51,12 @@ struct DecodeState {
   uint32_t previous;
   uint8_t first_byte;
   uint8_t phase;
-  uint8_t* destination;
-  size_t capacity;
-  size_t count;              // bytes in the destination so far
-  size_t pause;              // decoding pauses once the count has reached this (below the capacity)
+  uint8_t* destination;  // the window the output goes into
+  size_t capacity;       // of the window
+  size_t count;          // bytes in the window
+  uint64_t flushed;      // bytes decoded before the window was last restarted
+  uint64_t limit;        // the most bytes the whole stream may decode to
+  size_t pause;  // decoding pauses once the count has reached this (below the capacity)
   const uint8_t* last_copy;  // where the string decoded last lies, and its length
   uint32_t last_length;
   DecodeStop stop;  // why decoding ended, once it has
@@ -85,14 +94,30 @@ DecodeResult decompress_buffer(Decoder& decoder, uint8_t* destination, size_t ca
 DecodeResult decompress_by_steps(Decoder& decoder, uint8_t* destination, size_t capacity,
                                  const uint8_t* source, size_t source_length);
 
-// decompress_buffer a piece at a time, so that the caller can write out the start of the
-// destination while the rest is decoded: begin_decoding takes the same arguments, then each
-// call of decode_some goes on until at least `count` bytes are in the destination (it may go
-// one string further) or decoding ends, and returns true once it has ended. `result` gives the
-// count so far and, once ended, why. The bytes and the reason are exactly decompress_buffer's.
-// The destination and the source must stay in place until decoding ends.
-void begin_decoding(Decoder& decoder, uint8_t* destination, size_t capacity, const uint8_t* source,
-                    size_t source_length);
-bool decode_some(Decoder& decoder, size_t count, DecodeResult& result);
+// Decoding in pieces, in constant memory: the stream arrives a piece at a time and the output
+// goes into a window the caller writes out and reuses. The bytes and the reason it stops are
+// exactly decompress_buffer's with a capacity of `limit`.
+//
+//   begin_decoding(decoder, window, window_size, limit);
+//   give_input(decoder, piece, length, last);      // the first piece
+//   loop: decode_some(decoder, pause, result) says
+//     kPaused       the window holds `pause` bytes or more: write some out, go on
+//     kNeedInput    the piece is used up to input_used(decoder): give the next piece, which
+//                   must start with the bytes of this one from there on
+//     kFlushWindow  write out everything in the window, then restart_window: the stream has
+//                   come to a place where nothing before it is referred to any more
+//     kEnded        result.stop says why
+//
+// A window of kMaxSegmentOutput and a chunk more decodes every stream an encoder writes by
+// copying; a stream with a longer segment (no CLEAR after a full table) is finished one code at
+// a time, which needs the string stack's size of window. A window at least `limit` bytes long
+// never needs flushing; a window that does must hold the string stack at least. The window and
+// the pieces must stay in place between calls.
+enum class DecodeStatus { kPaused, kNeedInput, kFlushWindow, kEnded };
+void begin_decoding(Decoder& decoder, uint8_t* window, size_t window_size, uint64_t limit);
+void give_input(Decoder& decoder, const uint8_t* source, size_t length, bool last);
+DecodeStatus decode_some(Decoder& decoder, size_t pause, DecodeResult& result);
+size_t input_used(const Decoder& decoder);
+void restart_window(Decoder& decoder);
 
 }  // namespace lzw

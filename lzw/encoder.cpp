@@ -134,7 +134,7 @@ inline void put_code(BitWriter& w, uint32_t code, uint32_t width) {
   w.bits |= static_cast<uint64_t>(code) << w.count;
   w.count += width;
   if (w.count >= 32) {
-    if (w.capacity - w.pos >= 4) [[likely]] {
+    if (w.pos + 4 <= w.capacity) [[likely]] {
       put_le32(w.out + w.pos, static_cast<uint32_t>(w.bits));
     }
     w.pos += 4;
@@ -193,26 +193,43 @@ std::unique_ptr<Encoder> new_encoder() {
   return encoder;
 }
 
-size_t compress_buffer(Encoder& encoder, uint8_t* output, size_t capacity, const uint8_t* input,
-                       size_t length) {
+void begin_encoding(Encoder& encoder) {
+  encoder.state = EncodeState{};
+  encoder.state.width = encoder.state.last_width = kMinCodeWidth;
+  encoder.state.next_code = kFirstStringCode;
+  const Tables t{encoder.pair_code.data(), encoder.slots.data(), encoder.key_of.data(),
+                 encoder.byte_keys.data()};
+  t.forget_strings();
+}
+
+EncodeStep encode_some(Encoder& encoder, const uint8_t* input, size_t length, bool last,
+                       uint8_t* output, size_t capacity) {
+  EncodeState& state = encoder.state;
   const Tables t{encoder.pair_code.data(), encoder.slots.data(), encoder.key_of.data(),
                  encoder.byte_keys.data()};
   uint16_t* const codes = encoder.batch.data();
-  Packer packer{{output, 0, capacity, 0, 0}, kMinCodeWidth, kMinCodeWidth, 0};
-  t.forget_strings();
+  Packer packer{{output, 0, capacity, state.bits, state.count},
+                state.width,
+                state.last_width,
+                state.data_codes};
   size_t n = 0;
-  codes[n++] = static_cast<uint16_t>(kClearCode);
+  if (!state.started) codes[n++] = static_cast<uint16_t>(kClearCode);
+  state.started = true;
 
+  const uint8_t* p = input;
   if (length > 0) {
-    const uint8_t* p = input;
     const uint8_t* const end = input + length;
-    const uint8_t* const last = end - 1;  // the last byte: no pair starts there
-    uint32_t next_code = kFirstStringCode;
+    const uint8_t* const last_byte = end - 1;  // no pair starts there
+    // A round that starts before `stop` ends inside the piece, whatever the next one holds:
+    // no string is as long as the margin. Rounds after it wait for the next piece.
+    const uint8_t* const stop =
+        last ? end : length > kPieceMargin ? end - kPieceMargin : input;
+    uint32_t next_code = state.next_code;
     // The pair table entry of the two bytes at p, for the round that starts there.
     auto pair_at = [&t](const uint8_t* at) -> uint32_t { return t.pair_code[pair_index(at)]; };
-    uint32_t next_pair = p < last ? pair_at(p) : 0;
+    uint32_t next_pair = p < last_byte ? pair_at(p) : 0;
     // One code a round: its string starts at p with a root byte.
-    while (p < end) {
+    while (p < stop) {
       if (n + 2 > kBatchCodes) {  // a round adds at most two codes (its own and a CLEAR)
         pack(packer, codes, n);
         n = 0;
@@ -220,14 +237,14 @@ size_t compress_buffer(Encoder& encoder, uint8_t* output, size_t capacity, const
       uint32_t prefix = *p;  // a root, then an entry
       uint32_t slot = 0;
       bool in_pairs = true;  // the string to define has a root prefix
-      if (p < last && t.key_of[code_of(next_pair)] == key(prefix, p[1])) {
+      if (p < last_byte && t.key_of[code_of(next_pair)] == key(prefix, p[1])) {
         prefix = next_pair;
         p += 2;
         in_pairs = false;
         // Longer strings: one hash lookup per byte. Alongside, the pair at the current byte
         // is read for the round that starts there if this lookup fails, so that a string's
         // end does not wait for it.
-        while (p < last) {
+        while (p < last_byte) {
           const uint32_t c = *p;
           next_pair = pair_at(p);
           const uint32_t child = t.find_child(prefix, c, slot);
@@ -236,7 +253,7 @@ size_t compress_buffer(Encoder& encoder, uint8_t* output, size_t capacity, const
           ++p;
         }
         // At the last byte of the input only when every byte before it was found.
-        if (p == last) {
+        if (p == last_byte) {
           const uint32_t child = t.find_child(prefix, *p, slot);
           if (child != 0) {
             prefix = child;
@@ -257,7 +274,7 @@ size_t compress_buffer(Encoder& encoder, uint8_t* output, size_t capacity, const
         codes[n++] = static_cast<uint16_t>(kClearCode);
         t.forget_strings();
         next_code = kFirstStringCode;
-        next_pair = p < last ? pair_at(p) : 0;
+        next_pair = p < last_byte ? pair_at(p) : 0;
         continue;
       }
       const uint32_t c = *p;
@@ -265,23 +282,44 @@ size_t compress_buffer(Encoder& encoder, uint8_t* output, size_t capacity, const
       if (in_pairs) {
         t.pair_code[pair_index(p - 1)] = kEntryOf[next_code];
         // The new pair may be the very one the next round needs.
-        next_pair = p < last ? pair_at(p) : 0;
+        next_pair = p < last_byte ? pair_at(p) : 0;
       } else {
         t.slots[slot] = kEntryOf[next_code];
       }
       ++next_code;
     }
+    state.next_code = next_code;
   }
   pack(packer, codes, n);
-  // END goes out at the width of the last data code; a reader that has already widened reads
-  // one zero fill bit more, which still gives END.
   BitWriter& w = packer.writer;
-  put_code(w, kEndCode, packer.last_width);
-  const uint32_t tail_bytes = (w.count + 7) / 8;
-  // A stream that did not fit was cut where the capacity ends: it is refused whole.
-  if (w.pos > w.capacity || w.capacity - w.pos < tail_bytes) return 0;
-  for (uint32_t i = 0; i < tail_bytes; ++i) w.out[w.pos + i] = static_cast<uint8_t>(w.bits >> (8 * i));
-  return w.pos + tail_bytes;
+  if (last) {
+    // END goes out at the width of the last data code; a reader that has already widened
+    // reads one zero fill bit more, which still gives END.
+    put_code(w, kEndCode, packer.last_width);
+    const uint32_t tail_bytes = (w.count + 7) / 8;
+    if (w.pos <= w.capacity && w.capacity - w.pos >= tail_bytes) {
+      for (uint32_t i = 0; i < tail_bytes; ++i) {
+        w.out[w.pos + i] = static_cast<uint8_t>(w.bits >> (8 * i));
+      }
+    }
+    w.pos += tail_bytes;
+    w.count = 0;
+  }
+  state.bits = w.bits;
+  state.count = w.count;
+  state.width = packer.width;
+  state.last_width = packer.last_width;
+  state.data_codes = packer.data_codes;
+  // What did not fit was never written: the piece is refused whole.
+  const bool fits = w.pos <= w.capacity;
+  return {static_cast<size_t>(p - input), fits ? w.pos : 0, fits};
+}
+
+size_t compress_buffer(Encoder& encoder, uint8_t* output, size_t capacity, const uint8_t* input,
+                       size_t length) {
+  begin_encoding(encoder);
+  const EncodeStep step = encode_some(encoder, input, length, true, output, capacity);
+  return step.fits ? step.written : 0;
 }
 
 }  // namespace lzw

@@ -35,6 +35,22 @@ static_assert(table_entry(0) == 0, "an empty slot holds 0");
 // The parse gathers this many codes before they are packed into bits.
 constexpr size_t kBatchCodes = 2048;
 
+// Where an encoding stands between pieces. Set up by begin_encoding; not to be changed by hand.
+struct EncodeState {
+  uint64_t bits = 0;       // bits of the stream not yet written out
+  uint32_t count = 0;      // ... how many
+  uint32_t width = 0;      // of the segment's next data code
+  uint32_t last_width = 0; // of its last data code
+  uint32_t data_codes = 0; // data codes since the last CLEAR
+  uint32_t next_code = 0;  // the next code to define
+  bool started = false;    // the opening CLEAR is written
+};
+
+// A piece of input is encoded up to the last round that starts this far before its end, unless
+// it is the last piece: no string is as long, so every round encoded ends inside the piece.
+constexpr size_t kPieceMargin = 4096;
+static_assert(kPieceMargin > kMaxSegmentDataCodes + 2);
+
 // The tables of one encoder. Allocate it once with new_encoder and reuse it for every call;
 // one encoder serves one thread at a time, and any number of them may run at once.
 struct Encoder {
@@ -45,6 +61,7 @@ struct Encoder {
   // The hash's random value for each byte; no two of them point into one cache line.
   std::array<uint32_t, 256> byte_keys;
   std::array<uint16_t, kBatchCodes> batch;  // codes waiting to be packed
+  EncodeState state;
 };
 
 // A new encoder, or an empty pointer when its memory cannot be had. Never throws.
@@ -56,5 +73,26 @@ std::unique_ptr<Encoder> new_encoder();
 // past the stream. Allocates nothing.
 size_t compress_buffer(Encoder& encoder, uint8_t* output, size_t capacity, const uint8_t* input,
                        size_t length);
+
+// Encoding in pieces, in constant memory: the stream is exactly compress_buffer's for the
+// pieces' bytes one after the other.
+//
+//   begin_encoding(encoder);
+//   loop: step = encode_some(encoder, piece, length, last, output, capacity);
+//
+// Each call encodes the piece as far as it can be encoded without knowing what follows: all of
+// it when `last`, otherwise up to a point kPieceMargin bytes or less before its end (nothing of
+// a piece no longer than that). `step.consumed` says how far: the next piece must start with
+// the bytes from there on. The stream's bytes so far go to `output` (`step.written` of them);
+// max_stream_size(consumed) + 8 bytes of capacity is always enough, and nothing is written past
+// it: a piece whose bytes do not fit gives step.fits false and no bytes.
+struct EncodeStep {
+  size_t consumed;
+  size_t written;
+  bool fits;
+};
+void begin_encoding(Encoder& encoder);
+EncodeStep encode_some(Encoder& encoder, const uint8_t* input, size_t length, bool last,
+                       uint8_t* output, size_t capacity);
 
 }  // namespace lzw

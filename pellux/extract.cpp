@@ -13,7 +13,7 @@
 #include "common/files.h"
 #include "fst/lookup.h"
 #include "lzw/decoder.h"
-#include "piece_writer.h"
+#include "common/background_writer.h"
 
 namespace pellux {
 namespace {
@@ -21,9 +21,7 @@ namespace {
 using common::fail;
 
 // The decoded entry gets this much room beyond its uncompressed size.
-constexpr int64_t kDecodeSlack = 16;
-// Decoded bytes are written out in pieces of about this size.
-constexpr size_t kPiece = size_t{1} << 20;
+constexpr int kDecodeSlack = 16;
 
 }  // namespace
 
@@ -43,11 +41,7 @@ int extract_one(common::RunFiles& run, const char* archive_path, const char* req
     default:
       fail(1, "Can't open output file '%s'\n", output_path);
   }
-  // Every failure from here on leaves the output empty.
-  const auto fail_empty = [&output](const char* message) {
-    output.abandon();
-    fail(1, "%s", message);
-  };
+  // Every failure from here on leaves the output empty: fail_run empties it.
   read_archive_table(opened, 1);
   const Toc& toc = opened.toc;
   const int64_t index = fst::find_record(toc, requested);
@@ -64,39 +58,38 @@ int extract_one(common::RunFiles& run, const char* archive_path, const char* req
   std::printf("Found %s  [CSize:%d, USize:%d]\n\n", name.c_str(), record.stored_size,
               record.uncompressed_size);
 
-  common::Bytes data;
-  switch (fst::read_entry(archive, opened.length, opened.position, record, data)) {
-    case fst::EntryError::kNone:
+  // Sizes that no allocation could meet keep the messages they have always had.
+  const bool compressed = record.stored_size != record.uncompressed_size;
+  if (record.stored_size < 0) {
+    common::fail_run(run, 1, "Error -- Can't allocate memory for the FST file %s.\n", name.c_str());
+  }
+  if (record.offset < 0 || (opened.length >= 0 && record.stored_size > 0 &&
+                            int64_t{record.offset} + record.stored_size > opened.length)) {
+    common::fail_run(run, 1, "Error reading file from FST\n");
+  }
+  if (compressed && record.uncompressed_size < -kDecodeSlack) {
+    common::fail_run(run, 1, "Error -- Can't allocate memory to decompress FST file\n");
+  }
+  // The entry is read and decoded a piece at a time, and a second thread writes each piece
+  // out while the next is decoded.
+  fst::EntryBuffers buffers;
+  common::BackgroundWriter writer(output);
+  const fst::Judged judged = fst::judge_entry(
+      opened, record, kDecodeSlack, buffers,
+      [&writer](const uint8_t* bytes, size_t count) { return writer.put(bytes, count); });
+  const bool written = writer.finish() && !judged.sink_stopped;
+  switch (judged.verdict) {
+    case fst::Verdict::kOutside:
+      common::fail_run(run, 1, "Error reading file from FST\n");
+    case fst::Verdict::kNoMemory:
+      common::fail_run(run, 1, "Error -- Can't allocate memory to decompress FST file\n");
+    default:
       break;
-    case fst::EntryError::kNoMemory:
-      output.abandon();
-      fail(1, "Error -- Can't allocate memory for the FST file %s.\n", name.c_str());
-    case fst::EntryError::kShortRead:
-      fail_empty("Error reading file from FST\n");
   }
-  common::Bytes decoded;
-  const auto stored = static_cast<size_t>(record.stored_size);
-  if (record.stored_size != record.uncompressed_size) {
-    const int64_t capacity = int64_t{record.uncompressed_size} + kDecodeSlack;
-    const std::unique_ptr<lzw::Decoder> decoder = lzw::new_decoder();
-    if (capacity >= 0) decoded = common::allocate_bytes(static_cast<uint64_t>(capacity));
-    if (!decoded || !decoder) fail_empty("Error -- Can't allocate memory to decompress FST file\n");
-    // The decoded bytes go out piece by piece while the rest is decoded.
-    lzw::begin_decoding(*decoder, decoded.get(), static_cast<size_t>(capacity), data.get(),
-                        static_cast<size_t>(record.stored_size));
-    PieceWriter writer(output, decoded.get());
-    lzw::DecodeResult decoding{0, lzw::DecodeStop::kStreamEnded};
-    while (!lzw::decode_some(*decoder, decoding.count + kPiece, decoding)) {
-      writer.publish(decoding.count);
-    }
-    const bool written = writer.finish(decoding.count);
-    if (decoding.count != static_cast<size_t>(record.uncompressed_size)) {
-      std::printf("Warning -- Decompressed size does not match the FST's stored value\n");
-    }
-    if (!written) fail_empty("Error writing to output file\n");
-  } else if (!output.write(data.get(), stored)) {
-    fail_empty("Error writing to output file\n");
+  if (compressed && judged.count != static_cast<uint64_t>(int64_t{record.uncompressed_size})) {
+    std::printf("Warning -- Decompressed size does not match the FST's stored value\n");
   }
+  if (!written) common::fail_run(run, 1, "Error writing to output file\n");
   std::fclose(archive);
   // The exit status is the result of finishing the output: -1 (255 to the shell) when the bytes
   // still buffered could not be written.

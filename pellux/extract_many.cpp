@@ -16,16 +16,8 @@
 namespace pellux {
 namespace {
 
-// The entry's bytes into a new file `name` in `folder`; false with the message printed when
-// they could not all be written.
-bool write_entry(common::RunFiles& run, const common::Folder& folder, const std::string& name,
-                 const std::string& shown, size_t index, bool overwrite, const uint8_t* bytes,
-                 size_t count) {
-  common::OutputFile out;
-  common::OutputError error = out.create_in(run, folder, name, overwrite);
-  if (error == common::OutputError::kNone) {
-    error = out.write(bytes, count) ? out.finish() : common::OutputError::kWriteFailed;
-  }
+// Prints the message for a file that could not be written; false for every outcome but kNone.
+bool report_output(common::OutputError error, const std::string& shown, size_t index) {
   switch (error) {
     case common::OutputError::kNone:
       return true;
@@ -68,13 +60,11 @@ int extract_many(common::RunFiles& run, const char* archive_path, const char* fo
   if (common::open_folder(folder_path, true, folder) != common::FolderError::kNone) {
     common::fail(kNothingDone, "Can't create folder '%s'\n", folder_path);
   }
-  const std::unique_ptr<lzw::Decoder> decoder = lzw::new_decoder();
-  if (!decoder) {
-    common::fail(kNothingDone, "Error -- Can't allocate memory to decompress FST file\n");
-  }
+  fst::EntryBuffers buffers;
   // Records that share data could give far more than the archive holds; no others can.
-  const uint64_t most = archive.length < 0 ? UINT64_MAX
-                                           : fst::kMostPerArchiveByte * static_cast<uint64_t>(archive.length);
+  const uint64_t most = archive.length < 0
+                            ? UINT64_MAX
+                            : fst::kMostPerArchiveByte * static_cast<uint64_t>(archive.length);
   uint64_t given = 0;
   std::unordered_set<std::string> taken;  // base names chosen so far, folded as lookup folds them
   size_t written = 0, failed = 0;
@@ -88,7 +78,6 @@ int extract_many(common::RunFiles& run, const char* archive_path, const char* fo
     if (!chosen) continue;
     const std::string shown = common::escape_name(base);
     ++failed;
-    fst::Extracted entry;
     if (!taken.insert(folded(base)).second) {
       // Lookup would find the earlier one.
       std::printf("Skipped entry %zu: %s was already taken by an earlier entry\n", i,
@@ -107,21 +96,33 @@ int extract_many(common::RunFiles& run, const char* archive_path, const char* fo
                   i, shown.c_str(), static_cast<unsigned long long>(most));
       continue;
     }
-    // Judged as -t judges it; a damaged entry is still written, with a warning.
-    const fst::Verdict verdict = fst::judge_entry(archive, record, 16, *decoder, entry);
-    if (verdict == fst::Verdict::kOutside || verdict == fst::Verdict::kNoMemory) {
+    if (!fst::entry_in_range(record, archive.length)) {
       std::printf("Error reading entry %zu (%s) from FST\n", i, shown.c_str());
       continue;
     }
-    given += entry.result.count;
-    if (verdict == fst::Verdict::kFewer || verdict == fst::Verdict::kMore) {
+    common::OutputFile out;
+    const common::OutputError created = out.create_in(run, folder, base, overwrite);
+    if (!report_output(created, shown, i)) continue;
+    // Judged as -t judges it, and written as it is decoded; a damaged entry is still written,
+    // with a warning.
+    const fst::Judged judged = fst::judge_entry(
+        archive, record, 16, buffers,
+        [&out](const uint8_t* bytes, size_t count) { return out.write(bytes, count); });
+    if (judged.verdict == fst::Verdict::kOutside || judged.verdict == fst::Verdict::kNoMemory) {
+      out.abandon();
+      std::printf("Error reading entry %zu (%s) from FST\n", i, shown.c_str());
+      continue;
+    }
+    given += judged.count;
+    if (judged.verdict == fst::Verdict::kFewer || judged.verdict == fst::Verdict::kMore) {
       std::printf("Warning -- %s: decompressed size does not match the FST's stored value\n",
                   shown.c_str());
-    } else if (verdict == fst::Verdict::kNoEnd) {
+    } else if (judged.verdict == fst::Verdict::kNoEnd) {
       std::printf("Warning -- %s: its stream stops before its END\n", shown.c_str());
     }
-    damaged = damaged || verdict != fst::Verdict::kSound;
-    if (write_entry(run, folder, base, shown, i, overwrite, entry.bytes, entry.result.count)) {
+    damaged = damaged || judged.verdict != fst::Verdict::kSound;
+    if (report_output(judged.sink_stopped ? common::OutputError::kWriteFailed : out.finish(),
+                      shown, i)) {
       std::printf("Extracted %s\n", shown.c_str());
       --failed;
       ++written;

@@ -37,14 +37,48 @@ std::string numbered(const std::string& file, unsigned n) {
   return file.substr(0, at) + "~" + std::to_string(n) + file.substr(at);
 }
 
-// True when `stored` is exactly the stream this encoder writes for `bytes`.
-bool is_own_stream(lzw::Encoder& encoder, const uint8_t* bytes, size_t size, const uint8_t* stored,
-                   size_t stored_size) {
-  common::Bytes stream = common::allocate_bytes(stored_size);
-  return stream && lzw::compress_buffer(encoder, stream.get(), stored_size, bytes, size) ==
-                       stored_size &&
-         (stored_size == 0 || std::memcmp(stream.get(), stored, stored_size) == 0);
-}
+// A running check of whether an entry's stream is exactly the one this encoder writes for the
+// bytes it decodes to: the bytes are encoded again as they come, and the two streams compared
+// by length and by a 64-bit FNV-1a hash.
+class StreamCheck {
+ public:
+  explicit StreamCheck(lzw::Encoder* encoder) : encoder_(encoder) {
+    if (encoder_ != nullptr) lzw::begin_encoding(*encoder_);
+  }
+  // The stored stream, as it is read.
+  void stored(const uint8_t* bytes, size_t count) { hash(stored_, stored_length_, bytes, count); }
+  // What it decodes to, as it is decoded.
+  void decoded(const uint8_t* bytes, size_t count) {
+    pending_.insert(pending_.end(), bytes, bytes + count);
+    if (pending_.size() > lzw::kPieceMargin + (size_t{64} << 10)) encode(false);
+  }
+  bool same() {
+    if (encoder_ == nullptr) return false;
+    encode(true);
+    return fits_ && stored_ == again_ && stored_length_ == again_length_;
+  }
+
+ private:
+  static void hash(uint64_t& state, uint64_t& length, const uint8_t* bytes, size_t count) {
+    for (size_t i = 0; i < count; ++i) state = (state ^ bytes[i]) * 0x100000001B3ull;
+    length += count;
+  }
+  void encode(bool last) {
+    if (encoder_ == nullptr) return;
+    std::vector<uint8_t> out(lzw::max_stream_size(pending_.size()) + 8);
+    const lzw::EncodeStep step = lzw::encode_some(*encoder_, pending_.data(), pending_.size(),
+                                                  last, out.data(), out.size());
+    fits_ = fits_ && step.fits;
+    hash(again_, again_length_, out.data(), step.written);
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(step.consumed));
+  }
+
+  lzw::Encoder* encoder_;
+  std::vector<uint8_t> pending_;
+  uint64_t stored_ = 0xCBF29CE484222325ull, again_ = 0xCBF29CE484222325ull;
+  uint64_t stored_length_ = 0, again_length_ = 0;
+  bool fits_ = true;
+};
 
 }  // namespace
 
@@ -60,11 +94,8 @@ int unpack_archive(common::RunFiles& run, const char* archive_path, const char* 
   if (common::open_subfolder(folder, kFilesFolder, files) != common::FolderError::kNone) {
     common::fail(kNothingDone, "Can't create folder '%s/%s'\n", folder_path, kFilesFolder);
   }
-  const std::unique_ptr<lzw::Decoder> decoder = lzw::new_decoder();
+  fst::EntryBuffers buffers;
   const std::unique_ptr<lzw::Encoder> encoder = lzw::new_encoder();
-  if (!decoder || !encoder) {
-    common::fail(kNothingDone, "Error -- Can't allocate memory to decompress FST file\n");
-  }
   const uint64_t most = archive.length < 0 ? UINT64_MAX
                                            : fst::kMostPerArchiveByte *
                                                  static_cast<uint64_t>(archive.length);
@@ -99,29 +130,10 @@ int unpack_archive(common::RunFiles& run, const char* archive_path, const char* 
                   i, shown.c_str(), static_cast<unsigned long long>(most));
       continue;
     }
-    fst::Extracted entry;
-    const fst::Verdict verdict = fst::judge_entry(archive, record, 16, *decoder, entry);
-    if (verdict == fst::Verdict::kOutside || verdict == fst::Verdict::kNoMemory) {
+    if (!fst::entry_in_range(record, archive.length)) {
       std::printf("Error reading entry %zu (%s) from FST\n", i, shown.c_str());
       differences.push_back("entry " + std::to_string(i) + " could not be read");
       continue;
-    }
-    given += entry.result.count;
-    if (verdict == fst::Verdict::kFewer || verdict == fst::Verdict::kMore) {
-      std::printf("Warning -- %s: decompressed size does not match the FST's stored value\n",
-                  shown.c_str());
-    } else if (verdict == fst::Verdict::kNoEnd) {
-      std::printf("Warning -- %s: its stream stops before its END\n", shown.c_str());
-    }
-    const bool compressed = record.stored_size != record.uncompressed_size;
-    if (verdict != fst::Verdict::kSound) {
-      damaged = true;
-      differences.push_back("entry " + std::to_string(i) + " is damaged");
-    } else if (compressed &&
-               !is_own_stream(*encoder, entry.bytes, entry.result.count, entry.stored.get(),
-                              static_cast<size_t>(record.stored_size))) {
-      differences.push_back("entry " + std::to_string(i) +
-                            "'s stream is not the one pellux -c writes");
     }
     // Its folders inside files/, then a file name no earlier entry of this run has taken: a
     // name this run gave a file or a folder already gets ~2, ~3, ...
@@ -166,9 +178,42 @@ int unpack_archive(common::RunFiles& run, const char* archive_path, const char* 
     }
     relative += "/" + file;
     const std::string written = common::escape_name(relative);
+    const bool compressed = record.stored_size != record.uncompressed_size;
     if (error == common::OutputError::kNone) {
-      error = out.write(entry.bytes, entry.result.count) ? out.finish()
-                                                          : common::OutputError::kWriteFailed;
+      // Written as it is decoded, and encoded again to see whether pellux -c gives the same.
+      StreamCheck check(compressed ? encoder.get() : nullptr);
+      const fst::Sink as_stored = [&check](const uint8_t* bytes, size_t count) {
+        check.stored(bytes, count);
+        return true;
+      };
+      const fst::Judged judged = fst::judge_entry(
+          archive, record, 16, buffers,
+          [&](const uint8_t* bytes, size_t count) {
+            check.decoded(bytes, count);
+            return out.write(bytes, count);
+          },
+          &as_stored);
+      if (judged.verdict == fst::Verdict::kOutside || judged.verdict == fst::Verdict::kNoMemory) {
+        out.abandon();
+        std::printf("Error reading entry %zu (%s) from FST\n", i, shown.c_str());
+        differences.push_back("entry " + std::to_string(i) + " could not be read");
+        continue;
+      }
+      given += judged.count;
+      if (judged.verdict == fst::Verdict::kFewer || judged.verdict == fst::Verdict::kMore) {
+        std::printf("Warning -- %s: decompressed size does not match the FST's stored value\n",
+                    shown.c_str());
+      } else if (judged.verdict == fst::Verdict::kNoEnd) {
+        std::printf("Warning -- %s: its stream stops before its END\n", shown.c_str());
+      }
+      if (judged.verdict != fst::Verdict::kSound) {
+        damaged = true;
+        differences.push_back("entry " + std::to_string(i) + " is damaged");
+      } else if (compressed && !check.same()) {
+        differences.push_back("entry " + std::to_string(i) +
+                              "'s stream is not the one pellux -c writes");
+      }
+      error = judged.sink_stopped ? common::OutputError::kWriteFailed : out.finish();
     }
     switch (error) {
       case common::OutputError::kNone:

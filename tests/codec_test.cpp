@@ -105,7 +105,7 @@ TEST(CodecTest, DecoderMatchesItsStepsOnAnyStream) {
     for (const size_t capacity :
          {size_t{0}, size_t{1}, size_t{100}, size_t{5000}, size_t{1 << 24}}) {
       const Decoded steps = decode(stream, capacity, DecodeWay::kSteps);
-      for (const DecodeWay way : {DecodeWay::kFast, DecodeWay::kPieces}) {
+      for (const DecodeWay way : {DecodeWay::kFast, DecodeWay::kPieces, DecodeWay::kWindow}) {
         const Decoded got = decode(stream, capacity, way);
         ASSERT_EQ(std::tie(got.bytes, got.stop), std::tie(steps.bytes, steps.stop)) << capacity;
       }
@@ -139,7 +139,8 @@ TEST(CodecTest, DecoderSaysWhyItStopped) {
       // clang-format on
   };
   for (const auto& c : cases) {
-    for (const DecodeWay way : {DecodeWay::kFast, DecodeWay::kSteps, DecodeWay::kPieces}) {
+    for (const DecodeWay way :
+         {DecodeWay::kFast, DecodeWay::kSteps, DecodeWay::kPieces, DecodeWay::kWindow}) {
       const Decoded decoded = decode(c.stream, c.capacity, way);
       EXPECT_EQ(decoded.bytes, c.bytes);
       EXPECT_EQ(decoded.stop, static_cast<int>(c.stop)) << c.bytes;

@@ -1,7 +1,11 @@
 // The code stream model.
 #include "stream_model.h"
 
+#include <algorithm>
+#include <memory>
 #include <stdexcept>
+
+#include "lzw/decoder.h"
 #include <unordered_map>
 
 namespace testing_support {
@@ -62,6 +66,39 @@ std::string distinct_pairs(size_t length) {
     bytes.push_back(static_cast<char>(current));
   }
   return bytes;
+}
+
+std::string decode_in_pieces(const std::string& stream, uint64_t limit, size_t window,
+                             size_t piece, size_t pause, int& stop) {
+  static const std::unique_ptr<lzw::Decoder> decoder = lzw::new_decoder();
+  const auto space = std::make_unique<uint8_t[]>(window);
+  std::string input, output;
+  size_t given = 0, written = 0;
+  lzw::begin_decoding(*decoder, space.get(), window, limit);
+  const auto feed = [&] {
+    input.erase(0, lzw::input_used(*decoder));
+    const size_t more = std::min(piece, stream.size() - given);
+    input.append(stream, given, more);
+    given += more;
+    lzw::give_input(*decoder, reinterpret_cast<const uint8_t*>(input.data()), input.size(),
+                    given == stream.size());
+  };
+  feed();
+  lzw::DecodeResult result{0, lzw::DecodeStop::kStreamEnded};
+  for (;;) {
+    const size_t in_window = output.size() - written;
+    const lzw::DecodeStatus status = lzw::decode_some(*decoder, in_window + pause, result);
+    output.append(reinterpret_cast<const char*>(space.get()) + in_window,
+                  result.count - output.size());
+    if (status == lzw::DecodeStatus::kNeedInput) feed();
+    if (status == lzw::DecodeStatus::kFlushWindow) {
+      lzw::restart_window(*decoder);
+      written = output.size();
+    }
+    if (status == lzw::DecodeStatus::kEnded) break;
+  }
+  stop = static_cast<int>(result.stop);
+  return output;
 }
 
 }  // namespace testing_support

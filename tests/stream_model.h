@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -28,5 +29,12 @@ std::string pack_codes(const std::vector<StreamCode>& codes);
 // A sequence of `length` bytes in which no pair of neighbours occurs twice, so that every
 // data code encodes exactly one byte (up to 65536 bytes).
 std::string distinct_pairs(size_t length);
+
+// Decodes `stream` as a program does in constant memory: the stream given `piece` bytes at a
+// time (with what the decoder has not used carried over), the output taken out of a window of
+// `window` bytes whenever it pauses, every `pause` bytes, or asks for the window to be written
+// out. Returns the bytes and the lzw::DecodeStop, as a number, in `stop`.
+std::string decode_in_pieces(const std::string& stream, uint64_t limit, size_t window,
+                             size_t piece, size_t pause, int& stop);
 
 }  // namespace testing_support

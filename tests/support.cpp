@@ -23,6 +23,7 @@
 #include "lzw/le32.h"
 #include "lzw/decoder.h"
 #include "lzw/encoder.h"
+#include "stream_model.h"
 
 namespace testing_support {
 
@@ -263,7 +264,23 @@ std::string encode(const std::string& input) {
   EXPECT_EQ(std::count(out.get() + std::min(written, bound), out.get() + bound, 0xA5),
             static_cast<std::ptrdiff_t>(bound - std::min(written, bound)))
       << "written past the stream";
-  return std::string(reinterpret_cast<const char*>(out.get()), written);
+  const std::string stream(reinterpret_cast<const char*>(out.get()), written);
+  // The same in pieces of 5,000 bytes and more, with what a piece leaves carried to the next.
+  std::string pieces, piece;
+  lzw::begin_encoding(*encoder);
+  for (size_t given = 0; given < input.size() || pieces.empty();) {
+    const size_t more = std::min<size_t>(5000, input.size() - given);
+    piece.append(input, given, more);
+    given += more;
+    std::string bytes(lzw::max_stream_size(piece.size()) + 8, '\0');
+    const lzw::EncodeStep step = lzw::encode_some(
+        *encoder, reinterpret_cast<const uint8_t*>(piece.data()), piece.size(),
+        given == input.size(), reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
+    pieces.append(bytes, 0, step.written);
+    piece.erase(0, step.consumed);
+  }
+  EXPECT_EQ(pieces, stream) << "encoded in pieces";
+  return stream;
 }
 
 Decoded decode(const std::string& stream, size_t capacity, DecodeWay way) {
@@ -272,10 +289,14 @@ Decoded decode(const std::string& stream, size_t capacity, DecodeWay way) {
   std::copy(stream.begin(), stream.end(), in.get());
   const std::unique_ptr<uint8_t[]> out(new uint8_t[capacity]);  // not cleared: it may be large
   lzw::DecodeResult result{0, lzw::DecodeStop::kStreamEnded};
-  if (way == DecodeWay::kPieces) {
-    lzw::begin_decoding(*decoder, out.get(), capacity, in.get(), stream.size());
-    while (!lzw::decode_some(*decoder, result.count + 100, result)) {
-    }
+  if (way == DecodeWay::kPieces || way == DecodeWay::kWindow) {
+    int stop = 0;
+    const bool pieces = way == DecodeWay::kPieces;
+    const size_t window = pieces ? std::min(capacity, lzw::kMaxSegmentOutput + 4096) : 8192;
+    const std::string bytes = decode_in_pieces(stream, capacity, std::max<size_t>(window, 1),
+                                               pieces ? 97 : 4099, pieces ? 100 : 1 << 20, stop);
+    EXPECT_LE(bytes.size(), capacity);
+    return {bytes, stop};
   } else {
     result = way == DecodeWay::kSteps
                  ? lzw::decompress_by_steps(*decoder, out.get(), capacity, in.get(), stream.size())

@@ -120,9 +120,10 @@ struct Decoded {
   std::string bytes;
   int stop;  // the lzw::DecodeStop, as a number
 };
-enum class DecodeWay { kFast, kSteps, kPieces };
-// Decodes into a heap buffer of exactly `capacity` bytes: in one call, one code at a time, or
-// in pieces of 100 bytes and more.
+enum class DecodeWay { kFast, kSteps, kPieces, kWindow };
+// Decodes into a heap buffer of exactly `capacity` bytes: in one call, or one code at a time;
+// or in constant memory: given 97 bytes of stream at a time into a window of one segment's
+// output, pausing every 100 bytes, or given 4099 bytes at a time into a window of 8 KiB.
 Decoded decode(const std::string& stream, size_t capacity, DecodeWay way = DecodeWay::kFast);
 
 // True when this build runs under a sanitizer, which cannot work under an address space limit.
