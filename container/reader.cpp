@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <new>
 
+#include "common/buffer.h"
 #include "common/files.h"
 #include "lzw/le32.h"
 #include "layout.h"
@@ -86,30 +87,48 @@ ReadError read_container(std::FILE* file, ContainerInfo& info) {
   return ReadError::kNone;
 }
 
-ReadError read_entry_bytes(std::FILE* file, const ContainerEntry& entry, lzw::Decoder& decoder,
-                           EntryBytes& out) {
-  if (entry.compressed && entry.length < 4) return ReadError::kReadError;
-  common::Bytes stored = common::allocate_bytes(entry.length);
-  if (!stored) return ReadError::kNoMemory;
-  const auto length = static_cast<size_t>(entry.length);
-  if (!read_at(file, entry.offset, stored.get(), length)) return ReadError::kReadError;
-  if (!entry.compressed) {
-    out.bytes = std::move(stored);
-    out.result = {length, lzw::DecodeStop::kEnd};
-    return ReadError::kNone;
+Judged judge_entry(std::FILE* file, const ContainerEntry& entry, lzw::StreamBuffers& buffers,
+                   const lzw::Sink& sink) {
+  Judged judged{ReadError::kReadError, Verdict::kSound, 0, false};
+  if ((entry.compressed && entry.length < 4) || !common::seek_to(file, entry.offset)) {
+    return judged;
   }
-  const size_t stream_length = length - 4;
-  const auto capacity = static_cast<size_t>(std::min<uint64_t>(
-      uint64_t{entry.original_length} + 1, lzw::max_decoded_size(stream_length)));
-  out.bytes = common::allocate_bytes(capacity);
-  if (!out.bytes) return ReadError::kNoMemory;
-  out.result =
-      lzw::decompress_buffer(decoder, out.bytes.get(), capacity, stored.get() + 4, stream_length);
-  out.verdict = out.result.count > entry.original_length   ? Verdict::kMore
-                : out.result.count < entry.original_length ? Verdict::kFewer
-                : out.result.stop != lzw::DecodeStop::kEnd ? Verdict::kNoEnd
-                                                           : Verdict::kSound;
-  return ReadError::kNone;
+  const auto read = [file](uint8_t* bytes, size_t count) {
+    return std::fread(bytes, 1, count, file);
+  };
+  const auto give = [&](const uint8_t* bytes, size_t count) {
+    judged.count += count;
+    return sink(bytes, count);
+  };
+  if (!buffers.input) buffers.input.reset(new (std::nothrow) uint8_t[lzw::kInputPiece + 8]);
+  if (!buffers.input) return {ReadError::kNoMemory, Verdict::kSound, 0, false};
+  if (!entry.compressed) {
+    for (uint64_t left = entry.length; left > 0;) {
+      const auto want = static_cast<size_t>(std::min<uint64_t>(left, lzw::kInputPiece));
+      if (read(buffers.input.get(), want) != want) return judged;
+      left -= want;
+      if (!give(buffers.input.get(), want)) return {ReadError::kNone, Verdict::kSound, 0, true};
+    }
+    judged.error = ReadError::kNone;
+    return judged;
+  }
+  uint8_t word[4];
+  if (read(word, 4) != 4) return judged;
+  const uint32_t original = lzw::get_le32(word);
+  const uint64_t stream_length = entry.length - 4;
+  const uint64_t limit =
+      std::min<uint64_t>(uint64_t{original} + 1, lzw::max_decoded_size(stream_length));
+  const lzw::StreamResult decoded = lzw::decode_stream(buffers, stream_length, limit, read, give);
+  if (decoded.no_memory) return {ReadError::kNoMemory, Verdict::kSound, 0, false};
+  if (decoded.read_short) return judged;
+  judged.error = ReadError::kNone;
+  judged.sink_stopped = decoded.sink_stopped;
+  const uint64_t count = decoded.result.count;
+  judged.verdict = count > original                             ? Verdict::kMore
+                   : count < original                           ? Verdict::kFewer
+                   : decoded.result.stop != lzw::DecodeStop::kEnd ? Verdict::kNoEnd
+                                                                  : Verdict::kSound;
+  return judged;
 }
 
 }  // namespace container

@@ -5,8 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "common/buffer.h"
-#include "lzw/decoder.h"
+#include "lzw/stream.h"
 
 namespace container {
 
@@ -55,18 +54,18 @@ enum class Verdict {
   kNoEnd,  // ... to its length word, but stops before its END
 };
 
-// An entry's original bytes: a stored entry's bytes, or what a compressed entry's stream
-// decodes to in room for its length word and one byte more (never more than the stream can
-// give), with how decoding stopped (kEnd for a stored entry) and the verdict.
-struct EntryBytes {
-  common::Bytes bytes;
-  lzw::DecodeResult result{0, lzw::DecodeStop::kEnd};
-  Verdict verdict = Verdict::kSound;
+struct Judged {
+  ReadError error;    // kNone, or why the entry could not be read
+  Verdict verdict;    // once it was
+  uint64_t count;     // its original bytes given to the sink
+  bool sink_stopped;  // the sink returned false
 };
 
-// Reads `entry` from the container open as `file`, decodes it with `decoder` if compressed,
-// and judges it.
-ReadError read_entry_bytes(std::FILE* file, const ContainerEntry& entry, lzw::Decoder& decoder,
-                           EntryBytes& out);
+// Reads `entry` from the container open as `file` a piece at a time, decodes it if compressed,
+// and judges it, handing its original bytes to `sink` in order: a stored entry's bytes, or what
+// a compressed entry's stream decodes to, at most its length word and one byte more (never more
+// than the stream can give). Memory is the buffers', whatever the entry's size.
+Judged judge_entry(std::FILE* file, const ContainerEntry& entry, lzw::StreamBuffers& buffers,
+                   const lzw::Sink& sink);
 
 }  // namespace container

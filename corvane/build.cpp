@@ -4,6 +4,7 @@
 #include "build.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <cstdio>
 #include <new>
@@ -14,6 +15,8 @@
 #include "common/files.h"
 #include "container/layout.h"
 #include "container/writer.h"
+#include "lzw/code_stream.h"
+#include "lzw/le32.h"
 #include "entry.h"
 #include "file_list.h"
 #include "common/ordered_work.h"
@@ -34,6 +37,7 @@ struct Build {
   int64_t staged_bytes = 0;  // of whole entries in the staging file
   uint32_t data_sum = 0;     // of every staged byte, modulo 2^32
   std::vector<TocNode> nodes;
+  int64_t entry_count = 0;  // of the list: where the data area starts follows from it
   common::OrderedWork<PreparedEntry>* pipeline = nullptr;
 };
 
@@ -121,6 +125,111 @@ bool is_staged(const ListEntry& entry) {
   return entry.command == 'c' || entry.command == 'u';
 }
 
+uint32_t sum_bytes(const uint8_t* bytes, size_t count) {
+  uint32_t sum = 0;
+  for (size_t i = 0; i < count; ++i) sum += bytes[i];
+  return sum;
+}
+
+// A listed file larger than this is staged a piece at a time as it is read, in constant
+// memory, instead of whole.
+constexpr int64_t kWholeLimit = int64_t{1} << 20;
+// Workers prepare files whole up to this size ahead of the one being staged.
+constexpr int64_t kAheadLimit = int64_t{16} << 20;
+constexpr size_t kReadPiece = size_t{1} << 20;
+
+// Stages the opened entry a piece at a time: each piece read, encoded for `c`, and written to
+// the staging file and the container before the next is read. Its fit is checked as it grows;
+// a `c` entry's length word, written from the length reported, is written again when the file
+// turned out to hold another.
+void stream_entry(Build& build, const std::string& path, PreparedEntry& entry,
+                  lzw::Encoder* encoder) {
+  const int64_t start = build.staged_bytes;
+  const auto index = static_cast<int64_t>(build.nodes.size());
+  try {
+    build.nodes.push_back({static_cast<uint32_t>(start), entry.compressed});
+  } catch (const std::bad_alloc&) {
+    discard_container(build);
+    fail(1, "Error allocating memory for TOC list\n");
+  }
+  common::Bytes input = common::allocate_bytes(kReadPiece + lzw::kPieceMargin);
+  const size_t out_size = lzw::max_stream_size(kReadPiece + lzw::kPieceMargin) + 8;
+  common::Bytes out = common::allocate_bytes(entry.compressed ? out_size : 0);
+  if (!input || !out || (entry.compressed && encoder == nullptr)) {
+    entry.error = ListedError::kNoMemory;
+    entry.step = entry.compressed ? EntryStep::kEncoded : EntryStep::kRead;
+    build.nodes.pop_back();
+    fail_entry(build, entry, path.c_str());
+  }
+  int64_t written = 0;
+  uint32_t sum = 0;
+  const auto put = [&](const uint8_t* bytes, size_t count) {
+    if (!container::entry_fits(start, index, written + static_cast<int64_t>(count))) {
+      discard_container(build);
+      fail(1, "Error -- container too large (entries must start below 1 GiB, file below 2 GiB)\n");
+    }
+    if (!build.staging.write(bytes, count)) {
+      build.nodes.pop_back();
+      discard_container(build);
+      fail(1, "Error writing %s to tempfile.\n", path.c_str());
+    }
+    if (!build.container.write(bytes, count)) {
+      discard_container(build);
+      fail(1, "Error writing output file '%s'\n", build.container_path);
+    }
+    written += static_cast<int64_t>(count);
+    sum += sum_bytes(bytes, count);
+  };
+  uint8_t word[4];
+  lzw::put_le32(word, static_cast<uint32_t>(entry.reported_length));
+  if (entry.compressed) {
+    put(word, 4);
+    lzw::begin_encoding(*encoder);
+  }
+  std::FILE* file = entry.file.stream.get();
+  int64_t length = 0;
+  size_t carried = 0;
+  for (bool last = false; !last;) {
+    const size_t got = std::fread(input.get() + carried, 1, kReadPiece, file);
+    length += static_cast<int64_t>(got);
+    last = got < kReadPiece;
+    if (std::ferror(file) != 0) entry.error = ListedError::kNotReadable;
+    if (length >= common::kListedFileLimit) entry.error = ListedError::kTooLarge;
+    if (entry.error != ListedError::kNone) {
+      entry.step = EntryStep::kRead;
+      build.nodes.pop_back();
+      fail_entry(build, entry, path.c_str());
+    }
+    if (!entry.compressed) {
+      put(input.get(), got);
+      continue;
+    }
+    const lzw::EncodeStep step =
+        lzw::encode_some(*encoder, input.get(), carried + got, last, out.get(), out_size);
+    put(out.get(), step.written);
+    carried = carried + got - step.consumed;
+    std::memmove(input.get(), input.get() + step.consumed, carried);
+  }
+  common::close_listed_file(entry.file);
+  if (entry.compressed && length != entry.reported_length) {
+    uint8_t actual[4];
+    lzw::put_le32(actual, static_cast<uint32_t>(length));
+    sum += sum_bytes(actual, 4) - sum_bytes(word, 4);
+    const int64_t data_offset = container::data_area_offset(build.entry_count);
+    if (!build.staging.write_at(start, actual, 4)) {
+      build.nodes.pop_back();
+      discard_container(build);
+      fail(1, "Error writing %s to tempfile.\n", path.c_str());
+    }
+    if (!build.container.write_at(data_offset + start, actual, 4)) {
+      discard_container(build);
+      fail(1, "Error writing output file '%s'\n", build.container_path);
+    }
+  }
+  build.staged_bytes += written;
+  build.data_sum += sum;
+}
+
 // The memory reading and encoding an entry takes: its file, and its code stream.
 int64_t cost_of(const PreparedEntry& entry) {
   return entry.compressed ? entry.reported_length + largest_staged(entry) : entry.reported_length;
@@ -142,7 +251,7 @@ void stage_list(Build& build, const std::vector<ListEntry>& entries, unsigned th
         return entry.error == ListedError::kNone ? largest_staged(entry) : 0;
       },
       [](const PreparedEntry& entry, size_t index, int64_t before) {
-        return entry.error == ListedError::kNone &&
+        return entry.error == ListedError::kNone && entry.reported_length <= kAheadLimit &&
                judge_entry(entry, before, static_cast<int64_t>(index)) == Verdict::kStage;
       },
       cost_of,
@@ -164,6 +273,13 @@ void stage_list(Build& build, const std::vector<ListEntry>& entries, unsigned th
     PreparedEntry prepared = pipeline.take(build.staged_bytes, worked);
     if (!worked && prepared.error == ListedError::kNone &&
         judge_entry(prepared, build.staged_bytes, static_cast<int64_t>(index)) == Verdict::kStage) {
+      if (prepared.reported_length > kWholeLimit) {
+        std::unique_ptr<lzw::Encoder>& encoder = encoders[0];
+        if (prepared.compressed && !encoder) encoder = lzw::new_encoder();
+        stream_entry(build, entry.path, prepared, encoder.get());
+        ++index;
+        continue;
+      }
       pipeline.work_here(prepared);
     }
     stage_entry(build, entry.path, prepared);
@@ -176,7 +292,7 @@ void stage_list(Build& build, const std::vector<ListEntry>& entries, unsigned th
 
 int build(common::RunFiles& run, const char* list_path, const char* container_path,
           unsigned threads) {
-  Build build{run, container_path, {}, {}, 0, 0, {}, nullptr};
+  Build build{run, container_path, {}, {}, 0, 0, {}, 0, nullptr};
 
   // The whole list is read before anything is created, so that nothing it names is touched
   // by a run that cannot read it.
@@ -235,8 +351,8 @@ int build(common::RunFiles& run, const char* list_path, const char* container_pa
   }
   // Every listed entry is staged or the run fails, so the data area's place is known now: the
   // header's room is filled with zeros until the header is known.
-  const int64_t data_offset =
-      container::data_area_offset(std::count_if(entries.begin(), entries.end(), is_staged));
+  build.entry_count = std::count_if(entries.begin(), entries.end(), is_staged);
+  const int64_t data_offset = container::data_area_offset(build.entry_count);
   std::vector<uint8_t> zeros(static_cast<size_t>(std::min<int64_t>(data_offset, 1 << 20)));
   for (int64_t left = data_offset; left > 0; left -= static_cast<int64_t>(zeros.size())) {
     const auto count = static_cast<size_t>(std::min<int64_t>(left, 1 << 20));

@@ -11,16 +11,8 @@
 namespace corvane {
 namespace {
 
-// Writes `count` bytes to the file `name` in `folder`; false with the message printed when
-// they could not all be written.
-bool write_file(common::RunFiles& run, const common::Folder& folder, const std::string& name,
-                bool overwrite, const uint8_t* bytes, size_t count) {
-  const std::string shown = folder.path + "/" + name;
-  common::OutputFile out;
-  common::OutputError error = out.create_in(run, folder, name, overwrite);
-  if (error == common::OutputError::kNone) {
-    error = out.write(bytes, count) ? out.finish() : common::OutputError::kWriteFailed;
-  }
+// Prints the message for a file that could not be written; false for every outcome but kNone.
+bool report(common::OutputError error, const std::string& shown) {
   switch (error) {
     case common::OutputError::kNone:
       return true;
@@ -54,10 +46,7 @@ int unpack_container(common::RunFiles& run, const char* path, const char* folder
   if (common::open_folder(folder_path, true, folder) != common::FolderError::kNone) {
     common::fail(kNothingDone, "Can't create folder '%s'\n", folder_path);
   }
-  const std::unique_ptr<lzw::Decoder> decoder = lzw::new_decoder();
-  if (!decoder) {
-    common::fail(kNothingDone, "Error -- Can't allocate memory for container '%s'\n", path);
-  }
+  lzw::StreamBuffers buffers;
   // Numbers as wide as the last one needs, so that the names sort in list order.
   const std::string last = std::to_string(info.entries.empty() ? 0 : info.entries.size() - 1);
   std::string list;
@@ -67,25 +56,37 @@ int unpack_container(common::RunFiles& run, const char* path, const char* folder
     std::string name = std::to_string(i);
     name = std::string(last.size() - name.size(), '0') + name + ".bin";
     list += (entry.compressed ? "c " : "u ") + name + "\n";
-    container::EntryBytes decoded;
-    const auto error = container::read_entry_bytes(file, entry, *decoder, decoded);
-    if (error == container::ReadError::kReadError) {
-      run.abandon_all();
-      common::fail(kNothingDone, "Error reading container '%s'\n", path);
-    }
+    const std::string shown = folder.path + "/" + name;
     ++failed;
-    if (error == container::ReadError::kNoMemory) {
+    common::OutputFile out;
+    if (!report(out.create_in(run, folder, name, overwrite), shown)) continue;
+    // Written as it is decoded; a damaged entry's file is removed again.
+    const container::Judged decoded = container::judge_entry(
+        file, entry, buffers,
+        [&out](const uint8_t* bytes, size_t count) { return out.write(bytes, count); });
+    if (decoded.error == container::ReadError::kReadError) {
+      common::fail_run(run, kNothingDone, "Error reading container '%s'\n", path);
+    }
+    if (decoded.error == container::ReadError::kNoMemory) {
+      out.abandon();
       std::printf("Entry %zu: no memory to unpack it\n", i);
     } else if (decoded.verdict != container::Verdict::kSound) {
+      out.abandon();
       std::printf("Entry %zu: its stream does not decode to its %u bytes\n", i,
                   entry.original_length);
-    } else if (write_file(run, folder, name, overwrite, decoded.bytes.get(),
-                          decoded.result.count)) {
+    } else if (report(decoded.sink_stopped ? common::OutputError::kWriteFailed : out.finish(),
+                      shown)) {
       --failed;
     }
   }
-  const auto* bytes = reinterpret_cast<const uint8_t*>(list.data());
-  const bool listed = write_file(run, folder, "list.txt", overwrite, bytes, list.size());
+  common::OutputFile listing;
+  common::OutputError error = listing.create_in(run, folder, "list.txt", overwrite);
+  if (error == common::OutputError::kNone) {
+    error = listing.write(reinterpret_cast<const uint8_t*>(list.data()), list.size())
+                ? listing.finish()
+                : common::OutputError::kWriteFailed;
+  }
+  const bool listed = report(error, folder.path + "/list.txt");
   std::printf("Unpacked %zu of %zu entries into %s\n", info.entries.size() - failed,
               info.entries.size(), folder_path);
   return printed(failed == 0 && listed ? 0 : kSomeFailed);

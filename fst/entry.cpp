@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "common/files.h"
 
@@ -21,12 +22,6 @@ bool go_to(Archive& archive, int64_t offset) {
     left -= static_cast<int64_t>(want);
   }
   return true;
-}
-
-bool make_buffers(EntryBuffers& buffers) {
-  if (!buffers.decoder) buffers.decoder = lzw::new_decoder();
-  if (!buffers.input) buffers.input = common::allocate_bytes(kReadPiece + 8);
-  return buffers.decoder && buffers.input;
 }
 
 }  // namespace
@@ -67,76 +62,47 @@ Judged judge_entry(Archive& archive, const TocRecord& record, size_t slack, Entr
       (archive.length >= 0 && record.stored_size > 0 && end > archive.length)) {
     return judged;
   }
-  if (!make_buffers(buffers)) return {Verdict::kNoMemory, 0, false};
   if (!go_to(archive, record.offset)) return judged;
   archive.position = record.offset;
-  uint8_t* const input = buffers.input.get();
-  auto left = static_cast<size_t>(record.stored_size);
-  // Reads the next piece of the data after the `kept` bytes already in the input buffer.
-  const auto read_piece = [&](size_t kept, size_t& length) {
-    const size_t want = std::min(left, kReadPiece);
-    const size_t got = want == 0 ? 0 : std::fread(input + kept, 1, want, archive.file);
+  const auto read = [&](uint8_t* bytes, size_t count) {
+    const size_t got = std::fread(bytes, 1, count, archive.file);
     archive.position += static_cast<int64_t>(got);
-    left -= got;
-    length = kept + got;
-    if (got != want) return false;
-    if (stored != nullptr && got > 0 && !(*stored)(input + kept, got)) judged.sink_stopped = true;
-    return true;
+    if (stored != nullptr && got > 0) (*stored)(bytes, got);
+    return got;
   };
   const auto give = [&](const uint8_t* bytes, size_t count) {
     judged.count += count;
-    if (count > 0 && !judged.sink_stopped && !sink(bytes, count)) judged.sink_stopped = true;
-    return !judged.sink_stopped;
+    return sink(bytes, count);
   };
-  size_t length = 0;
+  const auto stored_size = static_cast<uint64_t>(record.stored_size);
   if (record.stored_size == record.uncompressed_size) {
-    while (left > 0) {
-      if (!read_piece(0, length)) return {Verdict::kOutside, judged.count, judged.sink_stopped};
-      if (!give(input, length)) return judged;
+    // Stored bytes go through the input piece as they are.
+    if (!buffers.input) buffers.input.reset(new (std::nothrow) uint8_t[lzw::kInputPiece + 8]);
+    if (!buffers.input) return {Verdict::kNoMemory, 0, false};
+    for (uint64_t left = stored_size; left > 0;) {
+      const auto want = static_cast<size_t>(std::min<uint64_t>(left, lzw::kInputPiece));
+      if (read(buffers.input.get(), want) != want) return judged;
+      left -= want;
+      if (!give(buffers.input.get(), want)) return {Verdict::kSound, judged.count, true};
     }
     judged.verdict = Verdict::kSound;
     return judged;
   }
   // Room for the size and the slack, never more than the stream can give.
+  const int64_t room = std::max<int64_t>(0, int64_t{record.uncompressed_size} +
+                                                static_cast<int64_t>(slack));
   const uint64_t limit =
-      std::min<uint64_t>(static_cast<uint64_t>(std::max<int64_t>(
-                             0, int64_t{record.uncompressed_size} + static_cast<int64_t>(slack))),
-                         lzw::max_decoded_size(static_cast<uint64_t>(record.stored_size)));
-  const size_t window = static_cast<size_t>(std::min<uint64_t>(limit + 1, kWindowSize));
-  if (buffers.window_size < window) {
-    buffers.window = common::allocate_bytes(window);
-    buffers.window_size = buffers.window ? window : 0;
-    if (!buffers.window) return {Verdict::kNoMemory, 0, false};
-  }
-  lzw::Decoder& decoder = *buffers.decoder;
-  lzw::begin_decoding(decoder, buffers.window.get(), window, limit);
-  if (!read_piece(0, length)) return judged;
-  lzw::give_input(decoder, input, length, left == 0);
-  lzw::DecodeResult result{0, lzw::DecodeStop::kStreamEnded};
-  size_t given = 0;  // of the window
-  for (;;) {
-    const lzw::DecodeStatus status = lzw::decode_some(decoder, window, result);
-    const size_t in_window = static_cast<size_t>(result.count - judged.count) + given;
-    if (!give(buffers.window.get() + given, in_window - given)) return judged;
-    given = in_window;
-    if (status == lzw::DecodeStatus::kEnded) break;
-    if (status == lzw::DecodeStatus::kFlushWindow || status == lzw::DecodeStatus::kPaused) {
-      lzw::restart_window(decoder);
-      given = 0;
-    }
-    if (status == lzw::DecodeStatus::kNeedInput) {
-      const size_t used = lzw::input_used(decoder);
-      std::memmove(input, input + used, length - used);
-      if (!read_piece(length - used, length)) return {Verdict::kOutside, judged.count, false};
-      lzw::give_input(decoder, input, length, left == 0);
-    }
-  }
+      std::min<uint64_t>(static_cast<uint64_t>(room), lzw::max_decoded_size(stored_size));
+  const lzw::StreamResult decoded = lzw::decode_stream(buffers, stored_size, limit, read, give);
+  judged.sink_stopped = decoded.sink_stopped;
+  if (decoded.no_memory) return {Verdict::kNoMemory, 0, false};
+  if (decoded.read_short) return judged;
+  const uint64_t count = decoded.result.count;
   const auto size = static_cast<uint64_t>(std::max(0, record.uncompressed_size));
-  judged.verdict = result.count > size || (record.uncompressed_size < 0 && result.count > 0)
-                       ? Verdict::kMore
-                   : result.count < size                  ? Verdict::kFewer
-                   : result.stop != lzw::DecodeStop::kEnd ? Verdict::kNoEnd
-                                                          : Verdict::kSound;
+  judged.verdict = count > size || (record.uncompressed_size < 0 && count > 0) ? Verdict::kMore
+                   : count < size                                               ? Verdict::kFewer
+                   : decoded.result.stop != lzw::DecodeStop::kEnd               ? Verdict::kNoEnd
+                                                                                : Verdict::kSound;
   return judged;
 }
 

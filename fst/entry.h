@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/buffer.h"
-#include "lzw/decoder.h"
+#include "lzw/stream.h"
 #include "table.h"
 
 namespace fst {
@@ -46,21 +46,10 @@ enum class Verdict {
 
 // Buffers that read and decode entries in constant memory, reused from entry to entry: one set
 // for each thread that reads entries.
-struct EntryBuffers {
-  std::unique_ptr<lzw::Decoder> decoder;
-  common::Bytes input;   // a piece of the stored data, after what the decoder left of the last
-  common::Bytes window;  // the window the stream decodes into
-  size_t window_size = 0;
-};
-
-// Stored data is read this much at a time.
-constexpr size_t kReadPiece = size_t{1} << 20;
-// The window an entry decodes into, when it may decode to more: one segment's output at the
-// most, and room to write out more than that at a time.
-constexpr size_t kWindowSize = lzw::kMaxSegmentOutput + (size_t{1} << 20);
+using EntryBuffers = lzw::StreamBuffers;
 
 // Takes the entry's bytes, a piece at a time in order; returns false to stop (a write failed).
-using Sink = std::function<bool(const uint8_t* bytes, size_t count)>;
+using Sink = lzw::Sink;
 
 struct Judged {
   Verdict verdict;
