@@ -2,6 +2,8 @@
 #include "files.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,9 +60,15 @@ FolderError make_folders(const std::string& path) {
 
 }  // namespace
 
-std::FILE* open_input(const char* path, bool /*text*/) {
+std::FILE* open_input(const char* path, bool await_writer, bool /*text*/) {
   const int fd = open_now(path, O_RDONLY);
   if (fd < 0) return nullptr;
+  struct stat info {};
+  if (await_writer && fstat(fd, &info) == 0 && S_ISFIFO(info.st_mode)) {
+    pollfd ready{fd, POLLIN, 0};
+    while (poll(&ready, 1, -1) < 0 && errno == EINTR) {
+    }
+  }
   std::FILE* stream = fdopen(fd, "rb");
   if (stream == nullptr) close(fd);
   return stream;
@@ -86,6 +94,18 @@ int64_t regular_file_size(std::FILE* stream) {
 
 bool seek_to(std::FILE* stream, int64_t offset) {
   return offset >= 0 && fseeko(stream, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+size_t read_at(std::FILE* stream, int64_t offset, uint8_t* bytes, size_t count) {
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t got = pread(fileno(stream), bytes + done, count - done,
+                              static_cast<off_t>(offset) + static_cast<off_t>(done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<size_t>(got);
+  }
+  return done;
 }
 
 bool platform_reserves(std::string_view /*name*/) {
@@ -192,6 +212,16 @@ bool write_fd(int fd, const uint8_t* bytes, size_t count, int64_t offset, size_t
 
 bool close_fd(int fd) {
   return close(fd) == 0;
+}
+
+bool lock_fd(int fd, const std::function<void()>& on_wait) {
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+  if (errno != EWOULDBLOCK) return false;
+  on_wait();
+  while (flock(fd, LOCK_EX) != 0) {
+    if (errno != EINTR) return false;
+  }
+  return true;
 }
 
 bool split_typed_path(const char* path, std::string& folder, std::string& name) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -17,9 +18,10 @@ struct FileId {
 };
 
 // Opens the file at `path` for reading without waiting on it (a FIFO with no writer, a device
-// that blocks on open), then reads from it as usual. `text` reads a list as the platform's
-// text files are written. Empty pointer on failure.
-std::FILE* open_input(const char* path, bool text = false);
+// that blocks on open), then reads from it as usual. With `await_writer`, a FIFO is then waited
+// on until its writer has written or gone, as a pipe is read; without, it reads as empty.
+// `text` reads a list as the platform's text files are written. Empty pointer on failure.
+std::FILE* open_input(const char* path, bool await_writer = false, bool text = false);
 
 // The identity of the file open as `stream`; false when it cannot be had.
 bool identify(std::FILE* stream, FileId& id);
@@ -33,6 +35,11 @@ int64_t regular_file_size(std::FILE* stream);
 
 // Moves `stream` to the absolute byte `offset`; false when it cannot (a pipe, say).
 bool seek_to(std::FILE* stream, int64_t offset);
+
+// Reads up to `count` bytes at the absolute byte `offset` of the file open as `stream`, without
+// moving its position, so that several threads may read one file at once; returns how many,
+// fewer at the end of the file or on an error.
+size_t read_at(std::FILE* stream, int64_t offset, uint8_t* bytes, size_t count);
 
 // True when the platform will not take `name` as a file's name in a folder, or takes it as
 // something else: never on POSIX systems; on Windows a name holding one of : * ? " < > |,
@@ -110,6 +117,11 @@ bool write_fd(int fd, const uint8_t* bytes, size_t count, int64_t offset = -1,
               size_t* done = nullptr);
 
 bool close_fd(int fd);
+
+// Takes the advisory lock on the whole file open as `fd`, calling `on_wait` first when another
+// process holds it, and waiting for it; held until `fd` is closed. False when the lock cannot
+// be had at all.
+bool lock_fd(int fd, const std::function<void()>& on_wait);
 
 // The folder that holds the file at the typed `path` (links in it followed, as a program that
 // writes through them would) and the file's own name there.

@@ -88,7 +88,7 @@ FolderError hold_folder(const std::string& path, DWORD flags, Folder& folder) {
 
 }  // namespace
 
-std::FILE* open_input(const char* path, bool text) {
+std::FILE* open_input(const char* path, bool /*await_writer*/, bool text) {
   // Nothing a path names makes an open wait here, so the runtime's own open serves.
   return std::fopen(path, text ? "r" : "rb");
 }
@@ -115,6 +115,22 @@ bool seek_to(std::FILE* stream, int64_t offset) {
   // A pipe accepts any position without moving: it must fail, as it does on POSIX systems.
   return offset >= 0 && GetFileType(handle_of_fd(_fileno(stream))) != FILE_TYPE_PIPE &&
          _fseeki64(stream, offset, SEEK_SET) == 0;
+}
+
+size_t read_at(std::FILE* stream, int64_t offset, uint8_t* bytes, size_t count) {
+  const HANDLE file = handle_of_fd(_fileno(stream));
+  size_t done = 0;
+  while (done < count) {
+    OVERLAPPED at{};
+    const uint64_t where = static_cast<uint64_t>(offset) + done;
+    at.Offset = static_cast<DWORD>(where);
+    at.OffsetHigh = static_cast<DWORD>(where >> 32);
+    const DWORD want = count - done > (1u << 30) ? 1u << 30 : static_cast<DWORD>(count - done);
+    DWORD got = 0;
+    if (ReadFile(file, bytes + done, want, &got, &at) == 0 || got == 0) break;
+    done += got;
+  }
+  return done;
 }
 
 bool platform_reserves(std::string_view name) {
@@ -266,6 +282,19 @@ bool write_fd(int fd, const uint8_t* bytes, size_t count, int64_t offset, size_t
 
 bool close_fd(int fd) {
   return _close(fd) == 0;
+}
+
+bool lock_fd(int fd, const std::function<void()>& on_wait) {
+  const HANDLE file = handle_of_fd(fd);
+  OVERLAPPED from_start{};
+  if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD,
+                 &from_start) != 0) {
+    return true;
+  }
+  if (GetLastError() != ERROR_LOCK_VIOLATION && GetLastError() != ERROR_IO_PENDING) return false;
+  on_wait();
+  from_start = OVERLAPPED{};
+  return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &from_start) != 0;
 }
 
 bool split_typed_path(const char* path, std::string& folder, std::string& name) {

@@ -73,13 +73,20 @@ class OrderedWork {
     position_ = position;
     position_index_ = index;
     std::optional<Slot>& slot = ready_[index % window_];
-    changed_.wait(lock, [&slot] { return slot.has_value(); });
+    ready_changed_.wait(lock, [&slot] { return slot.has_value(); });
     Slot taken = std::move(*slot);
     slot.reset();
     held_ -= held_by_[index];
     ++taken_;
+    // One more item may be claimed; and a worker waiting for room may now have it, or hold the
+    // item the consumer waits for next.
+    const bool wake_all = waiting_for_room_ > 0;
     lock.unlock();
-    changed_.notify_all();
+    if (wake_all) {
+      claim_changed_.notify_all();
+    } else {
+      claim_changed_.notify_one();
+    }
     worked = taken.worked;
     return std::move(taken.item);
   }
@@ -93,7 +100,8 @@ class OrderedWork {
       std::lock_guard lock(mutex_);
       stopping_ = true;
     }
-    changed_.notify_all();
+    claim_changed_.notify_all();
+    ready_changed_.notify_all();
     for (std::thread& worker : workers_) {
       if (worker.joinable()) worker.join();
     }
@@ -108,7 +116,7 @@ class OrderedWork {
   void work_ahead(unsigned worker) {
     std::unique_lock lock(mutex_);
     for (;;) {
-      changed_.wait(lock, [this] {
+      claim_changed_.wait(lock, [this] {
         return stopping_ || claimed_ == count_ || claimed_ < taken_ + window_;
       });
       if (stopping_ || claimed_ == count_) return;
@@ -121,7 +129,10 @@ class OrderedWork {
       bool worked = false;
       if (steps_.may_work_ahead(item, index, before)) {
         const int64_t cost = steps_.cost(item);
-        changed_.wait(lock, [&] { return stopping_ || held_ + cost <= budget_ || index == taken_; });
+        ++waiting_for_room_;
+        claim_changed_.wait(lock,
+                            [&] { return stopping_ || held_ + cost <= budget_ || index == taken_; });
+        --waiting_for_room_;
         if (stopping_) return;
         held_ += cost;
         lock.unlock();
@@ -131,7 +142,7 @@ class OrderedWork {
         worked = true;
       }
       ready_[index % window_] = Slot{std::move(item), worked};
-      changed_.notify_all();
+      if (index == taken_) ready_changed_.notify_one();
     }
   }
 
@@ -140,7 +151,9 @@ class OrderedWork {
   const int64_t budget_;
   WorkSteps<Item> steps_;
   std::mutex mutex_;
-  std::condition_variable changed_;
+  std::condition_variable claim_changed_;  // workers wait here to claim an item, or for room
+  std::condition_variable ready_changed_;  // the consumer waits here for its item
+  size_t waiting_for_room_ = 0;
   std::vector<std::optional<Slot>> ready_;  // by index modulo the window
   std::vector<int64_t> largest_;           // of each opened item
   std::vector<int64_t> held_by_;           // what each item worked on ahead holds

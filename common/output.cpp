@@ -8,6 +8,7 @@
 #include <mutex>
 #include <new>
 #include <set>
+#include <chrono>
 #include <shared_mutex>
 
 namespace common {
@@ -17,13 +18,20 @@ struct Undo {
   Folder folder;     // where `name` is removed
   std::string name;  // a new file or a temporary to remove; empty for a kept file
   int fd = -1;       // a kept file to empty
+  FileId id;         // of the file made: only that file is removed, whatever stands there now
+
+  void remove() const {
+    const Standing there = look_in(folder, name);
+    if (there.exists && there.id == id) remove_in(folder, name);
+  }
 };
 
 struct RunState {
   std::mutex mutex;
   // Held shared by every write, and for good by an interruption before it undoes anything, so
-  // that no write can land after the undoing.
-  std::shared_mutex writing;
+  // that no write can land after the undoing. A write that blocks (into a pipe nobody reads)
+  // is not waited for long: it cannot make a file longer after it was emptied anyway.
+  std::shared_timed_mutex writing;
   std::set<std::pair<uint64_t, uint64_t>> inputs, outputs;
   std::map<uint64_t, Undo> undo;  // by serial
   uint64_t next_serial = 1;
@@ -34,7 +42,7 @@ struct RunState {
       if (undo_one.name.empty()) {
         truncate_fd(undo_one.fd, 0);
       } else {
-        remove_in(undo_one.folder, undo_one.name);
+        undo_one.remove();
       }
     }
     undo.clear();
@@ -83,7 +91,7 @@ void RunFiles::abandon_all() {
 std::function<void()> RunFiles::interruption() const {
   return [state = state_] {
     // Held to the end: nothing may be written or finished once the undoing has begun.
-    state->writing.lock();
+    state->writing.try_lock_for(std::chrono::seconds(2));
     state->mutex.lock();
     state->undo_all();
   };
@@ -122,7 +130,9 @@ OutputError OutputFile::create_in(RunFiles& run, const Folder& folder, std::stri
     fd = common::create_in(folder, name, exists);
     if (fd >= 0) {
       serial_ = state.next_serial++;
-      state.undo[serial_] = {folder, name_, -1};
+      state.undo[serial_] = {folder, name_, -1, {}};
+      bool regular = false;
+      identify_fd(fd, state.undo[serial_].id, regular);
     }
   }
   if (fd < 0 && exists) {
@@ -143,7 +153,9 @@ OutputError OutputFile::create_in(RunFiles& run, const Folder& folder, std::stri
       if (fd < 0 && !exists) return OutputError::kCannotCreate;
     }
     serial_ = state.next_serial++;
-    state.undo[serial_] = {folder, temporary_, -1};
+    state.undo[serial_] = {folder, temporary_, -1, {}};
+    bool regular = false;
+    identify_fd(fd, state.undo[serial_].id, regular);
   }
   if (fd < 0) return OutputError::kCannotCreate;
   return start(run, fd, false);
@@ -153,7 +165,7 @@ void OutputFile::register_kept(int fd) {
   RunState& state = *run_->state_;
   const std::lock_guard lock(state.mutex);
   serial_ = state.next_serial++;
-  state.undo[serial_] = {Folder{}, "", fd};
+  state.undo[serial_] = {Folder{}, "", fd, {}};
 }
 
 OutputError OutputFile::open_kept(RunFiles& run, const char* path, bool empty_now) {
@@ -170,7 +182,6 @@ OutputError OutputFile::open_kept(RunFiles& run, const char* path, bool empty_no
     return OutputError::kIsInput;
   }
   const OutputError started = start(run, fd, true);
-  if (started == OutputError::kNone) register_kept(fd);
   if (started == OutputError::kNone && empty_now && !empty()) {
     abandon();
     return OutputError::kCannotCreate;
@@ -179,9 +190,16 @@ OutputError OutputFile::open_kept(RunFiles& run, const char* path, bool empty_no
 }
 
 bool OutputFile::empty() {
+  if (fd_ < 0) return false;
+  // From here on the file is this run's: a failure or an interruption empties it again.
+  if (serial_ == 0) register_kept(fd_);
   bool regular = false;
   FileId id;
-  return fd_ >= 0 && identify_fd(fd_, id, regular) && (!regular || truncate_fd(fd_, 0));
+  return identify_fd(fd_, id, regular) && (!regular || truncate_fd(fd_, 0));
+}
+
+bool OutputFile::lock(const std::function<void()>& on_wait) {
+  return fd_ >= 0 && lock_fd(fd_, on_wait);
 }
 
 OutputError OutputFile::adopt_kept(RunFiles& run, int fd) {
@@ -284,7 +302,7 @@ OutputError OutputFile::finish() {
   if (!temporary_.empty()) {
     const std::lock_guard lock(run_->state_->mutex);
     if (!rename_in(*folder_, temporary_, name_)) {
-      remove_in(*folder_, temporary_);
+      run_->state_->undo[serial_].remove();
       run_->state_->undo.erase(serial_);
       serial_ = 0;
       run_ = nullptr;
@@ -299,15 +317,16 @@ OutputError OutputFile::finish() {
 
 void OutputFile::abandon() {
   if (run_ == nullptr) return;
-  // Closed first: some platforms remove no file that is still open.
-  if (fd_ >= 0 && kept_) truncate_fd(fd_, 0);
+  // Closed first: some platforms remove no file that is still open. A kept file is emptied
+  // only once the run has taken it over (empty(), adopt_kept()).
+  if (fd_ >= 0 && kept_ && serial_ != 0) truncate_fd(fd_, 0);
   if (fd_ >= 0) close_fd(fd_);
   fd_ = -1;
   if (serial_ != 0) {
     const std::lock_guard lock(run_->state_->mutex);
     auto found = run_->state_->undo.find(serial_);
     if (found != run_->state_->undo.end()) {
-      if (!found->second.name.empty()) remove_in(found->second.folder, found->second.name);
+      if (!found->second.name.empty()) found->second.remove();
       run_->state_->undo.erase(found);
     }
     serial_ = 0;

@@ -77,8 +77,12 @@ class OutputFile {
   // the run fails or is interrupted. Anything the platform opens for writing is taken (a
   // device, say), but not a file the run reads.
   OutputError open_kept(RunFiles& run, const char* path, bool empty_now = true);
-  // Empties a kept file opened with `empty_now` false; false when it cannot be emptied.
+  // Empties a kept file opened with `empty_now` false, which makes it the run's: until then a
+  // failure or an interruption leaves it as it was. False when it cannot be emptied.
   bool empty();
+  // Waits until no other process holds the file, saying so through `on_wait` first, and holds
+  // it until it is closed; false when the platform cannot lock it (the run goes on unlocked).
+  bool lock(const std::function<void()>& on_wait);
   // Takes `fd`, open for writing at its start and empty, as a kept file (the staging file).
   OutputError adopt_kept(RunFiles& run, int fd);
 

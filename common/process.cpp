@@ -12,12 +12,15 @@
 namespace common {
 namespace {
 
+// The interruptions the run takes: SIGINT, SIGTERM and SIGHUP, but for those it was started
+// with ignored (nohup, a background job of a script), which stay ignored.
 sigset_t interruptions() {
   sigset_t set;
   sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
-  sigaddset(&set, SIGHUP);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction now {};
+    if (sigaction(signal, nullptr, &now) == 0 && now.sa_handler != SIG_IGN) sigaddset(&set, signal);
+  }
   return set;
 }
 
@@ -34,10 +37,13 @@ void prepare_process() {
 }
 
 void watch_interrupts(std::function<void()> undo) {
+  const sigset_t taken = interruptions();
+  bool any = false;
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) any = any || sigismember(&taken, signal) == 1;
+  if (!any) return;
   // The signals are held back in every thread, so only this one takes them, by sigwait: it
   // runs as an ordinary thread, free to take locks and call anything.
-  const auto watch = [undo = std::move(undo)] {
-    const sigset_t held = interruptions();
+  const auto watch = [undo = std::move(undo), held = taken] {
     int signal = 0;
     while (sigwait(&held, &signal) != 0) {
     }
@@ -53,8 +59,7 @@ void watch_interrupts(std::function<void()> undo) {
     std::thread(watch).detach();
   } catch (const std::system_error&) {
     // Without the thread an interruption is taken as the signal's default: the process ends.
-    const sigset_t held = interruptions();
-    pthread_sigmask(SIG_UNBLOCK, &held, nullptr);
+    pthread_sigmask(SIG_UNBLOCK, &taken, nullptr);
   }
 }
 

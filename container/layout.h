@@ -25,11 +25,10 @@ constexpr int64_t data_area_offset(int64_t entry_count) {
   return 8 + 4 * entry_count;
 }
 
-// True when an entry of `entry_bytes`, staged at `staged_bytes` as entry number
-// `entry_count` (from 0), starts below 1 GiB and ends below 2 GiB. Later entries only move
-// the data area further on, so an entry refused here can never fit.
+// True when an entry of `entry_bytes`, staged at `staged_bytes` in a container of
+// `entry_count` entries, starts below 1 GiB and ends below 2 GiB.
 constexpr bool entry_fits(int64_t staged_bytes, int64_t entry_count, int64_t entry_bytes) {
-  const int64_t start = staged_bytes + data_area_offset(entry_count + 1);
+  const int64_t start = staged_bytes + data_area_offset(entry_count);
   return start < kEntryOffsetLimit && start + entry_bytes < kContainerSizeLimit;
 }
 

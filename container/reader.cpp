@@ -90,11 +90,13 @@ ReadError read_container(std::FILE* file, ContainerInfo& info) {
 Judged judge_entry(std::FILE* file, const ContainerEntry& entry, lzw::StreamBuffers& buffers,
                    const lzw::Sink& sink) {
   Judged judged{ReadError::kReadError, Verdict::kSound, 0, false};
-  if ((entry.compressed && entry.length < 4) || !common::seek_to(file, entry.offset)) {
-    return judged;
-  }
-  const auto read = [file](uint8_t* bytes, size_t count) {
-    return std::fread(bytes, 1, count, file);
+  if (entry.compressed && entry.length < 4) return judged;
+  // Read at the entry's offset, so that several threads may read one container at once.
+  int64_t at = entry.offset;
+  const auto read = [file, &at](uint8_t* bytes, size_t count) {
+    const size_t got = common::read_at(file, at, bytes, count);
+    at += static_cast<int64_t>(got);
+    return got;
   };
   const auto give = [&](const uint8_t* bytes, size_t count) {
     judged.count += count;

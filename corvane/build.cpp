@@ -92,7 +92,7 @@ void discard_container(Build& build) {
 
 // Stages one prepared entry in list order.
 void stage_entry(Build& build, const std::string& path, const PreparedEntry& entry) {
-  switch (judge_entry(entry, build.staged_bytes, static_cast<int64_t>(build.nodes.size()))) {
+  switch (judge_entry(entry, build.staged_bytes, build.entry_count)) {
     case Verdict::kStage:
       break;
     case Verdict::kListedError:
@@ -145,7 +145,6 @@ constexpr size_t kReadPiece = size_t{1} << 20;
 void stream_entry(Build& build, const std::string& path, PreparedEntry& entry,
                   lzw::Encoder* encoder) {
   const int64_t start = build.staged_bytes;
-  const auto index = static_cast<int64_t>(build.nodes.size());
   try {
     build.nodes.push_back({static_cast<uint32_t>(start), entry.compressed});
   } catch (const std::bad_alloc&) {
@@ -164,7 +163,7 @@ void stream_entry(Build& build, const std::string& path, PreparedEntry& entry,
   int64_t written = 0;
   uint32_t sum = 0;
   const auto put = [&](const uint8_t* bytes, size_t count) {
-    if (!container::entry_fits(start, index, written + static_cast<int64_t>(count))) {
+    if (!container::entry_fits(start, build.entry_count, written + static_cast<int64_t>(count))) {
       discard_container(build);
       fail(1, "Error -- container too large (entries must start below 1 GiB, file below 2 GiB)\n");
     }
@@ -250,9 +249,9 @@ void stage_list(Build& build, const std::vector<ListEntry>& entries, unsigned th
       [](const PreparedEntry& entry) {
         return entry.error == ListedError::kNone ? largest_staged(entry) : 0;
       },
-      [](const PreparedEntry& entry, size_t index, int64_t before) {
+      [&build](const PreparedEntry& entry, size_t, int64_t before) {
         return entry.error == ListedError::kNone && entry.reported_length <= kAheadLimit &&
-               judge_entry(entry, before, static_cast<int64_t>(index)) == Verdict::kStage;
+               judge_entry(entry, before, build.entry_count) == Verdict::kStage;
       },
       cost_of,
       [&encoders](PreparedEntry& entry, unsigned worker) {
@@ -263,7 +262,6 @@ void stage_list(Build& build, const std::vector<ListEntry>& entries, unsigned th
   common::OrderedWork<PreparedEntry> pipeline(staged.size(), threads, 8 * size_t{threads},
                                               kAheadBudget, std::move(steps));
   build.pipeline = &pipeline;
-  size_t index = 0;
   for (const ListEntry& entry : entries) {
     if (!is_staged(entry)) {
       std::printf("Warning - Unknown command '%c'. Ignoring\n", entry.command);
@@ -271,19 +269,23 @@ void stage_list(Build& build, const std::vector<ListEntry>& entries, unsigned th
     }
     bool worked = false;
     PreparedEntry prepared = pipeline.take(build.staged_bytes, worked);
+    // Memory that ran short for work done ahead is not this entry's fault: the run prepares it
+    // again itself, as one thread would have.
+    if (worked && prepared.error == ListedError::kNoMemory) {
+      prepared = open_entry(build.run, entry);
+      worked = false;
+    }
     if (!worked && prepared.error == ListedError::kNone &&
-        judge_entry(prepared, build.staged_bytes, static_cast<int64_t>(index)) == Verdict::kStage) {
+        judge_entry(prepared, build.staged_bytes, build.entry_count) == Verdict::kStage) {
       if (prepared.reported_length > kWholeLimit) {
         std::unique_ptr<lzw::Encoder>& encoder = encoders[0];
         if (prepared.compressed && !encoder) encoder = lzw::new_encoder();
         stream_entry(build, entry.path, prepared, encoder.get());
-        ++index;
         continue;
       }
       pipeline.work_here(prepared);
     }
     stage_entry(build, entry.path, prepared);
-    ++index;
   }
   build.pipeline = nullptr;
 }
@@ -296,7 +298,7 @@ int build(common::RunFiles& run, const char* list_path, const char* container_pa
 
   // The whole list is read before anything is created, so that nothing it names is touched
   // by a run that cannot read it.
-  std::FILE* list = common::open_input(list_path, true);
+  std::FILE* list = common::open_input(list_path, true, true);
   if (list == nullptr) fail(1, "Can't open input file list '%s'\n", list_path);
   common::FileId list_id{};
   if (common::identify(list, list_id)) run.add_input(list_id);
@@ -327,8 +329,8 @@ int build(common::RunFiles& run, const char* list_path, const char* container_pa
     fail(1, "Output file '%s' is the temporary data file\n", container_path);
   }
 
-  // The container is opened now but emptied only once this run holds the staging file: another
-  // run in this folder may still be writing it.
+  // The container is opened now but emptied only once this run holds it and the staging file:
+  // another run, in this folder or any other, may still be writing either.
   switch (build.container.open_kept(run, container_path, false)) {
     case common::OutputError::kNone:
       break;
@@ -342,10 +344,14 @@ int build(common::RunFiles& run, const char* list_path, const char* container_pa
     build.container.abandon();
     fail(1, "Output file '%s' is the temporary data file\n", container_path);
   }
+  build.container.lock([container_path] {
+    std::fprintf(stderr, "corvane: waiting for another run to finish with %s\n", container_path);
+  });
   StagingFile staging;
   if (!open_staging_file(kStagingPath, staging) ||
       build.staging.adopt_kept(run, staging.fd) != common::OutputError::kNone ||
       !build.container.empty()) {
+    build.container.empty();
     build.container.abandon();
     fail(1, "Can't open temporary data file.\n");
   }

@@ -58,17 +58,18 @@ void read_entry(PreparedEntry& prepared, lzw::Encoder* encoder) {
   prepared.byte_sum = sum_bytes(prepared.bytes.get(), prepared.length);
 }
 
-Verdict judge_entry(const PreparedEntry& entry, int64_t staged_bytes, int64_t index) {
+Verdict judge_entry(const PreparedEntry& entry, int64_t staged_bytes, int64_t entry_count) {
   if (entry.step == EntryStep::kOpened && entry.error != ListedError::kNone) {
     return Verdict::kListedError;
   }
   // An entry left unread is one that fails here whatever came before it.
-  if (!container::entry_fits(staged_bytes, index, entry.compressed ? 0 : entry.reported_length)) {
+  if (!container::entry_fits(staged_bytes, entry_count,
+                             entry.compressed ? 0 : entry.reported_length)) {
     return Verdict::kContainerTooLarge;
   }
   if (entry.error != ListedError::kNone) return Verdict::kListedError;
   // A stored file that held more than it reported must still fit; so must a code stream.
-  if (!container::entry_fits(staged_bytes, index, static_cast<int64_t>(entry.length))) {
+  if (!container::entry_fits(staged_bytes, entry_count, static_cast<int64_t>(entry.length))) {
     return Verdict::kContainerTooLarge;
   }
   return Verdict::kStage;

@@ -52,11 +52,11 @@ enum class Verdict {
   kContainerTooLarge,  // it would start at 1 GiB or later, or end at 2 GiB or later
 };
 
-// What the prepared entry means for the run when it is staged as staged entry number `index`
-// after `staged_bytes` bytes, decided in the order a build meets it: a file that cannot be
+// What the prepared entry means for the run when it is staged after `staged_bytes` bytes in a
+// container of `entry_count` entries, decided in the order a build meets it: a file that cannot be
 // opened; then a start too late, and a stored file too large by its reported length, before
 // anything read is looked at; then a failed read; then what was really read or encoded. An
 // entry opened but not yet read is judged as far as it goes: kStage then means "read it".
-Verdict judge_entry(const PreparedEntry& entry, int64_t staged_bytes, int64_t index);
+Verdict judge_entry(const PreparedEntry& entry, int64_t staged_bytes, int64_t entry_count);
 
 }  // namespace corvane

@@ -16,7 +16,7 @@ int printed(int status) {
 
 size_t load_container(common::RunFiles& run, const char* path, std::FILE*& file,
                       ContainerInfo& info) {
-  file = common::open_input(path);
+  file = common::open_input(path, true);
   if (file == nullptr) common::fail(kNothingDone, "Can't open container '%s'\n", path);
   common::FileId id;
   if (common::identify(file, id)) run.add_input(id);

@@ -22,11 +22,12 @@ constexpr int kUsage = 64;       // a mode's command line is wrong
 int list_container(common::RunFiles& run, const char* path);
 
 // corvane -t <container>: what -l checks, and every compressed entry decoded in memory.
-int test_container(common::RunFiles& run, const char* path);
+int test_container(common::RunFiles& run, const char* path, unsigned threads);
 
 // corvane -x [-f] <container> <folder>: every entry's original bytes into the folder, and a
 // file list that rebuilds the container.
-int unpack_container(common::RunFiles& run, const char* path, const char* folder, bool overwrite);
+int unpack_container(common::RunFiles& run, const char* path, const char* folder, bool overwrite,
+                     unsigned threads);
 
 // Opens and reads the container at `path`, or ends the process with the message; prints
 // every problem found and returns how many there are.

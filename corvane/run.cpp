@@ -20,8 +20,14 @@ int run(int argc, char** argv) {
   common::watch_interrupts(files.interruption());
   std::printf("-- corvane -- creates a SOL, SAV, PKK or MPK file from a file list --\n\n");
   const common::Arguments args = common::parse_arguments(argc, argv, "jltxf");
-  const std::string& mode = args.letters;
+  const char mode = common::mode_letter(args, "ltx");
   const size_t paths = args.paths.size();
+  // -f goes with -x, -j with the build and the modes that work on many entries at once.
+  const bool force = args.letters.find('f') != std::string::npos;
+  const bool fits = !args.bad && mode != '?' && (!force || mode == 'x') &&
+                    (args.threads == 0 || mode != 'l');
+  const unsigned threads =
+      args.threads != 0 ? args.threads : std::max(1u, std::thread::hardware_concurrency());
   if (args.help && !args.bad) {
     std::printf(
         "corvane [-j N] <file list> <SOL, SAV, PKK or MPK file to create>\n"
@@ -40,22 +46,20 @@ int run(int argc, char** argv) {
     std::printf("corvane %s\n", PROJECT_VERSION);
     return 0;
   }
-  if (!args.bad && mode.empty() && paths == 2) {
-    const unsigned threads =
-        args.threads != 0 ? args.threads : std::max(1u, std::thread::hardware_concurrency());
+  if (fits && mode == 0 && paths == 2 && args.letters.empty()) {
     return build(files, args.paths[0], args.paths[1], threads);
   }
-  if (!args.bad && args.threads == 0 && (mode == "l" || mode == "t") && paths == 1) {
-    return mode == "l" ? list_container(files, args.paths[0]) : test_container(files, args.paths[0]);
+  if (fits && (mode == 'l' || mode == 't') && paths == 1) {
+    return mode == 'l' ? list_container(files, args.paths[0])
+                       : test_container(files, args.paths[0], threads);
   }
-  if (!args.bad && args.threads == 0 && (mode == "x" || mode == "xf" || mode == "fx") &&
-      paths == 2) {
-    return unpack_container(files, args.paths[0], args.paths[1], mode != "x");
+  if (fits && mode == 'x' && paths == 2) {
+    return unpack_container(files, args.paths[0], args.paths[1], force, threads);
   }
   std::printf("Usage: corvane <file list> <SOL, SAV, PKK or MPK file to create>\n");
   // A wrong command line of the build keeps its old status; one that asks for a mode is an
   // error a script must see.
-  return mode.find_first_of("ltx") == std::string::npos ? 0 : kUsage;
+  return mode == 0 ? 0 : kUsage;
 }
 
 }  // namespace corvane

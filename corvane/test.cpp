@@ -3,26 +3,45 @@
 #include <vector>
 
 #include "common/fail.h"
+#include "common/ordered_work.h"
 #include "modes.h"
 
 namespace corvane {
 
-int test_container(common::RunFiles& run, const char* path) {
+int test_container(common::RunFiles& run, const char* path, unsigned threads) {
   std::FILE* file = nullptr;
   ContainerInfo info;
   const size_t problems = load_container(run, path, file, info);
-  lzw::StreamBuffers buffers;
-  const lzw::Sink nowhere = [](const uint8_t*, size_t) { return true; };
   std::vector<bool> flagged(info.entries.size());
   for (const Problem& problem : info.problems) {
     if (problem.entry < flagged.size()) flagged[problem.entry] = true;
   }
+  // Compressed entries are decoded on every thread, and reported in list order.
+  std::vector<lzw::StreamBuffers> buffers(threads + 1);
+  using Task = std::pair<size_t, container::Judged>;
+  common::WorkSteps<Task> steps{
+      [](size_t i) {
+        return Task{i, {container::ReadError::kNone, container::Verdict::kSound, 0, false}};
+      },
+      [](const Task&) { return int64_t{0}; }, [](const Task&, size_t, int64_t) { return true; },
+      [](const Task&) { return static_cast<int64_t>(lzw::kWindowSize + lzw::kInputPiece); },
+      [&](Task& task, unsigned worker) {
+        const ContainerEntry& entry = info.entries[task.first];
+        if (!entry.compressed || flagged[task.first]) return;
+        task.second = container::judge_entry(file, entry, buffers[worker],
+                                             [](const uint8_t*, size_t) { return true; });
+      }};
+  common::OrderedWork<Task> work(info.entries.size(), threads, 8 * size_t{threads},
+                                 int64_t{64} << 20, std::move(steps));
   size_t damaged = 0;
   for (size_t i = 0; i < info.entries.size(); ++i) {
+    bool worked = false;
+    Task task = work.take(0, worked);
+    if (!worked) work.work_here(task);
     const ContainerEntry& entry = info.entries[i];
-    if (!entry.compressed || flagged[i]) continue;
-    const container::Judged decoded = container::judge_entry(file, entry, buffers, nowhere);
+    const container::Judged& decoded = task.second;
     if (decoded.error == container::ReadError::kReadError) {
+      work.stop();
       common::fail(kNothingDone, "Error reading container '%s'\n", path);
     }
     ++damaged;

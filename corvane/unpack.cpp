@@ -6,6 +6,7 @@
 
 #include "common/fail.h"
 #include "common/files.h"
+#include "common/ordered_work.h"
 #include "modes.h"
 
 namespace corvane {
@@ -34,8 +35,22 @@ bool report(common::OutputError error, const std::string& shown) {
 
 }  // namespace
 
+namespace {
+
+// One entry's file: made in list order, written on any thread.
+struct Task {
+  size_t index = 0;
+  std::string name;
+  std::unique_ptr<common::OutputFile> out;
+  common::OutputError created = common::OutputError::kNone;
+  container::Judged decoded{container::ReadError::kNone, container::Verdict::kSound, 0, false};
+  common::OutputError finished = common::OutputError::kNone;
+};
+
+}  // namespace
+
 int unpack_container(common::RunFiles& run, const char* path, const char* folder_path,
-                     bool overwrite) {
+                     bool overwrite, unsigned threads) {
   std::FILE* file = nullptr;
   ContainerInfo info;
   if (load_container(run, path, file, info) != 0) {
@@ -46,36 +61,59 @@ int unpack_container(common::RunFiles& run, const char* path, const char* folder
   if (common::open_folder(folder_path, true, folder) != common::FolderError::kNone) {
     common::fail(kNothingDone, "Can't create folder '%s'\n", folder_path);
   }
-  lzw::StreamBuffers buffers;
   // Numbers as wide as the last one needs, so that the names sort in list order.
   const std::string last = std::to_string(info.entries.empty() ? 0 : info.entries.size() - 1);
+  std::vector<lzw::StreamBuffers> buffers(threads + 1);
+  common::WorkSteps<Task> steps{
+      [&](size_t i) {
+        Task task;
+        task.index = i;
+        const std::string number = std::to_string(i);
+        task.name = std::string(last.size() - number.size(), '0') + number + ".bin";
+        task.out = std::make_unique<common::OutputFile>();
+        task.created = task.out->create_in(run, folder, task.name, overwrite);
+        return task;
+      },
+      [](const Task&) { return int64_t{0}; }, [](const Task&, size_t, int64_t) { return true; },
+      [](const Task&) { return static_cast<int64_t>(lzw::kWindowSize + lzw::kInputPiece); },
+      // Written as it is decoded; a damaged entry's file is removed again.
+      [&](Task& task, unsigned worker) {
+        if (task.created != common::OutputError::kNone) return;
+        common::OutputFile& out = *task.out;
+        task.decoded = container::judge_entry(
+            file, info.entries[task.index], buffers[worker],
+            [&out](const uint8_t* bytes, size_t count) { return out.write(bytes, count); });
+        if (task.decoded.error != container::ReadError::kNone ||
+            task.decoded.verdict != container::Verdict::kSound) {
+          out.abandon();
+        } else {
+          task.finished =
+              task.decoded.sink_stopped ? common::OutputError::kWriteFailed : out.finish();
+        }
+      }};
+  common::OrderedWork<Task> work(info.entries.size(), threads, 8 * size_t{threads},
+                                 int64_t{64} << 20, std::move(steps));
   std::string list;
   size_t failed = 0;
   for (size_t i = 0; i < info.entries.size(); ++i) {
+    bool worked = false;
+    Task task = work.take(0, worked);
+    if (!worked) work.work_here(task);
     const ContainerEntry& entry = info.entries[i];
-    std::string name = std::to_string(i);
-    name = std::string(last.size() - name.size(), '0') + name + ".bin";
-    list += (entry.compressed ? "c " : "u ") + name + "\n";
-    const std::string shown = folder.path + "/" + name;
+    list += (entry.compressed ? "c " : "u ") + task.name + "\n";
+    const std::string shown = folder.path + "/" + task.name;
     ++failed;
-    common::OutputFile out;
-    if (!report(out.create_in(run, folder, name, overwrite), shown)) continue;
-    // Written as it is decoded; a damaged entry's file is removed again.
-    const container::Judged decoded = container::judge_entry(
-        file, entry, buffers,
-        [&out](const uint8_t* bytes, size_t count) { return out.write(bytes, count); });
-    if (decoded.error == container::ReadError::kReadError) {
+    if (!report(task.created, shown)) continue;
+    if (task.decoded.error == container::ReadError::kReadError) {
+      work.stop();
       common::fail_run(run, kNothingDone, "Error reading container '%s'\n", path);
     }
-    if (decoded.error == container::ReadError::kNoMemory) {
-      out.abandon();
+    if (task.decoded.error == container::ReadError::kNoMemory) {
       std::printf("Entry %zu: no memory to unpack it\n", i);
-    } else if (decoded.verdict != container::Verdict::kSound) {
-      out.abandon();
+    } else if (task.decoded.verdict != container::Verdict::kSound) {
       std::printf("Entry %zu: its stream does not decode to its %u bytes\n", i,
                   entry.original_length);
-    } else if (report(decoded.sink_stopped ? common::OutputError::kWriteFailed : out.finish(),
-                      shown)) {
+    } else if (report(task.finished, shown)) {
       --failed;
     }
   }

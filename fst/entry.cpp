@@ -54,6 +54,15 @@ std::vector<int64_t> find_overlaps(const Archive& archive) {
   return overlaps;
 }
 
+int64_t memory_for(const TocRecord& record) {
+  const bool compressed = record.stored_size != record.uncompressed_size;
+  const int64_t window =
+      compressed ? std::min<int64_t>(std::max(0, record.uncompressed_size) + 17,
+                                     static_cast<int64_t>(lzw::kWindowSize))
+                 : 0;
+  return window + static_cast<int64_t>(lzw::kInputPiece);
+}
+
 Judged judge_entry(Archive& archive, const TocRecord& record, size_t slack, EntryBuffers& buffers,
                    const Sink& sink, const Sink* stored) {
   Judged judged{Verdict::kOutside, 0, false};
@@ -62,11 +71,17 @@ Judged judge_entry(Archive& archive, const TocRecord& record, size_t slack, Entr
       (archive.length >= 0 && record.stored_size > 0 && end > archive.length)) {
     return judged;
   }
-  if (!go_to(archive, record.offset)) return judged;
-  archive.position = record.offset;
+  // An archive whose length is known is read at the entry's offset, so that several threads
+  // may read it at once; one that cannot seek, a pipe, is read forward.
+  const bool seekable = archive.length >= 0;
+  if (!seekable && !go_to(archive, record.offset)) return judged;
+  if (!seekable) archive.position = record.offset;
+  int64_t at = record.offset;
   const auto read = [&](uint8_t* bytes, size_t count) {
-    const size_t got = std::fread(bytes, 1, count, archive.file);
-    archive.position += static_cast<int64_t>(got);
+    const size_t got = seekable ? common::read_at(archive.file, at, bytes, count)
+                                : std::fread(bytes, 1, count, archive.file);
+    at += static_cast<int64_t>(got);
+    if (!seekable) archive.position = at;
     if (stored != nullptr && got > 0) (*stored)(bytes, got);
     return got;
   };

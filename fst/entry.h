@@ -48,6 +48,13 @@ enum class Verdict {
 // for each thread that reads entries.
 using EntryBuffers = lzw::StreamBuffers;
 
+// The memory judge_entry takes for the record: its window and a piece of input.
+int64_t memory_for(const TocRecord& record);
+
+// What the threads that read entries at once may hold in all, beyond the entry the run waits
+// for, which always goes ahead.
+constexpr int64_t kWorkBudget = int64_t{64} << 20;
+
 // Takes the entry's bytes, a piece at a time in order; returns false to stop (a write failed).
 using Sink = lzw::Sink;
 

@@ -7,7 +7,7 @@
 namespace pellux {
 
 void open_archive_file(common::RunFiles& run, const char* path, int status, Archive& archive) {
-  archive.file = common::open_input(path);
+  archive.file = common::open_input(path, true);
   if (archive.file == nullptr) common::fail(status, "Can't open input FST file '%s'\n", path);
   common::FileId id;
   if (common::identify(archive.file, id)) run.add_input(id);

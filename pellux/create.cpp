@@ -99,7 +99,7 @@ struct Creation {
 int create_archive(common::RunFiles& run, const char* archive_path, const char* manifest_path,
                    bool replace, unsigned threads) {
   Creation creation{run, archive_path, {}, {}, false};
-  std::FILE* manifest = common::open_input(manifest_path);
+  std::FILE* manifest = common::open_input(manifest_path, true);
   if (manifest == nullptr) common::fail(1, "Can't open manifest '%s'\n", manifest_path);
   common::FileId id;
   if (common::identify(manifest, id)) run.add_input(id);
@@ -162,17 +162,18 @@ int create_archive(common::RunFiles& run, const char* archive_path, const char* 
     if (entry.compress && !encoder) encoder = lzw::new_encoder();
     return encoder.get();
   };
+  const auto open_entry = [&](size_t index) {
+    NewEntry entry;
+    entry.compress = lines[index].compress;
+    entry.error = common::open_listed_file(run, paths[index].c_str(), entry.file);
+    if (entry.error == ListedError::kNone && creation.replaces &&
+        entry.file.id == creation.replaced) {
+      entry.error = ListedError::kIsOutput;
+    }
+    return entry;
+  };
   common::WorkSteps<NewEntry> steps{
-      [&](size_t index) {
-        NewEntry entry;
-        entry.compress = lines[index].compress;
-        entry.error = common::open_listed_file(run, paths[index].c_str(), entry.file);
-        if (entry.error == ListedError::kNone && creation.replaces &&
-            entry.file.id == creation.replaced) {
-          entry.error = ListedError::kIsOutput;
-        }
-        return entry;
-      },
+      open_entry,
       [](const NewEntry& entry) { return entry.error == ListedError::kNone ? largest(entry) : 0; },
       [](const NewEntry& entry, size_t, int64_t before) {
         return entry.error == ListedError::kNone && fits(before, largest(entry));
@@ -187,6 +188,12 @@ int create_archive(common::RunFiles& run, const char* archive_path, const char* 
     bool worked = false;
     NewEntry entry = work.take(offset, worked);
     const char* path = paths[i].c_str();
+    // Memory that ran short for work done ahead is not this entry's fault: the run reads it
+    // again itself, as one thread would have.
+    if (worked && entry.error == ListedError::kNoMemory) {
+      entry = open_entry(i);
+      worked = false;
+    }
     if (entry.error != ListedError::kNone) {
       work.stop();
       fail_entry(creation, entry, path);

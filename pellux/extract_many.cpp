@@ -9,6 +9,7 @@
 #include "common/escape.h"
 #include "common/fail.h"
 #include "common/files.h"
+#include "common/ordered_work.h"
 #include "fst/lookup.h"
 #include "modes.h"
 #include "fst/names.h"
@@ -50,8 +51,26 @@ std::string folded(std::string_view name) {
 
 }  // namespace
 
+namespace {
+
+// What the run does with one record, decided in table order.
+enum class Plan { kNotChosen, kSkipped, kRefused, kTooMuch, kUnreadable, kWrite };
+
+struct Task {
+  size_t index = 0;
+  int64_t overlaps = -1;  // an earlier record whose data its data overlaps
+  Plan plan = Plan::kNotChosen;
+  std::string shown;
+  std::unique_ptr<common::OutputFile> out;
+  common::OutputError created = common::OutputError::kNone;
+  fst::Judged judged{fst::Verdict::kOutside, 0, false};
+  common::OutputError finished = common::OutputError::kNone;
+};
+
+}  // namespace
+
 int extract_many(common::RunFiles& run, const char* archive_path, const char* folder_path,
-                 const std::vector<const char*>& patterns, bool overwrite) {
+                 const std::vector<const char*>& patterns, bool overwrite, unsigned threads) {
   Archive archive;
   open_archive_file(run, archive_path, kNothingDone, archive);
   read_archive_table(archive, kNothingDone);
@@ -60,73 +79,130 @@ int extract_many(common::RunFiles& run, const char* archive_path, const char* fo
   if (common::open_folder(folder_path, true, folder) != common::FolderError::kNone) {
     common::fail(kNothingDone, "Can't create folder '%s'\n", folder_path);
   }
-  fst::EntryBuffers buffers;
   // Records that share data could give far more than the archive holds; no others can.
   const uint64_t most = archive.length < 0
                             ? UINT64_MAX
                             : fst::kMostPerArchiveByte * static_cast<uint64_t>(archive.length);
   uint64_t given = 0;
   std::unordered_set<std::string> taken;  // base names chosen so far, folded as lookup folds them
+  std::vector<bool> matched(patterns.size());
+  const std::vector<int64_t> overlaps = fst::find_overlaps(archive);
+  // A pipe is read in order, by one thread.
+  const unsigned workers = archive.length < 0 ? 1 : threads;
+  std::vector<fst::EntryBuffers> buffers(workers + 1);
+  common::WorkSteps<Task> steps{
+      // In table order: what to do with the record, and its file made, so that which entry
+      // gets a name never depends on the threads.
+      [&](size_t i) {
+        Task task;
+        task.index = i;
+        const TocRecord& record = archive.toc[i];
+        const std::string base = fst::base_name(fst::record_name(record));
+        bool chosen = patterns.empty();
+        for (size_t p = 0; p < patterns.size(); ++p) {
+          if (!fst::matches_pattern(fst::base_name(patterns[p]), base)) continue;
+          chosen = true;
+          matched[p] = true;
+        }
+        if (!chosen) return task;
+        task.shown = common::escape_name(base);
+        task.overlaps = overlaps[i];
+        if (!fst::is_safe_file_name(base)) {
+          task.plan = Plan::kRefused;
+        } else if (!taken.insert(folded(base)).second) {
+          task.plan = Plan::kSkipped;  // lookup would find the earlier one
+        } else if (record.uncompressed_size >= 0 &&
+                   given + static_cast<uint64_t>(record.uncompressed_size) > most) {
+          task.plan = Plan::kTooMuch;
+        } else if (!fst::entry_in_range(record, archive.length)) {
+          task.plan = Plan::kUnreadable;
+        } else {
+          task.plan = Plan::kWrite;
+          given += static_cast<uint64_t>(record.uncompressed_size);
+          task.out = std::make_unique<common::OutputFile>();
+          task.created = task.out->create_in(run, folder, base, overwrite);
+        }
+        return task;
+      },
+      [](const Task&) { return int64_t{0}; },
+      [](const Task&, size_t, int64_t) { return true; },
+      [&archive](const Task& task) {
+        return task.plan == Plan::kWrite ? fst::memory_for(archive.toc[task.index]) : 0;
+      },
+      // On any thread: the entry judged as -t judges it, and written as it is decoded; a
+      // damaged entry is still written.
+      [&](Task& task, unsigned worker) {
+        if (task.plan != Plan::kWrite || task.created != common::OutputError::kNone) return;
+        common::OutputFile& out = *task.out;
+        task.judged = fst::judge_entry(
+            archive, archive.toc[task.index], 16, buffers[worker],
+            [&out](const uint8_t* bytes, size_t count) { return out.write(bytes, count); });
+        if (task.judged.verdict == fst::Verdict::kOutside ||
+            task.judged.verdict == fst::Verdict::kNoMemory) {
+          out.abandon();
+        } else {
+          task.finished =
+              task.judged.sink_stopped ? common::OutputError::kWriteFailed : out.finish();
+        }
+      }};
+  common::OrderedWork<Task> work(archive.toc.size(), workers, 8 * size_t{workers},
+                                 fst::kWorkBudget, std::move(steps));
   size_t written = 0, failed = 0;
   bool damaged = false;
   for (size_t i = 0; i < archive.toc.size(); ++i) {
-    const TocRecord& record = archive.toc[i];
-    const std::string base = fst::base_name(fst::record_name(record));
-    bool chosen = patterns.empty();
-    for (const char* pattern : patterns)
-      chosen = chosen || fst::matches_pattern(fst::base_name(pattern), base);
-    if (!chosen) continue;
-    const std::string shown = common::escape_name(base);
-    ++failed;
-    if (!taken.insert(folded(base)).second) {
-      // Lookup would find the earlier one.
-      std::printf("Skipped entry %zu: %s was already taken by an earlier entry\n", i,
-                  shown.c_str());
+    bool worked = false;
+    Task task = work.take(0, worked);
+    if (!worked) work.work_here(task);
+    const char* shown = task.shown.c_str();
+    failed += task.plan == Plan::kNotChosen ? 0 : 1;
+    switch (task.plan) {
+      case Plan::kNotChosen:
+        continue;
+      case Plan::kSkipped:
+        std::printf("Skipped entry %zu: %s was already taken by an earlier entry\n", i, shown);
+        continue;
+      case Plan::kRefused:
+        std::printf("Refused entry %zu: '%s' cannot be a file name in the folder\n", i, shown);
+        continue;
+      case Plan::kTooMuch:
+        std::printf("Refused entry %zu: %s would take the archive's overlapping entries past %llu "
+                    "bytes\n",
+                    i, shown, static_cast<unsigned long long>(most));
+        continue;
+      case Plan::kUnreadable:
+        std::printf("Error reading entry %zu (%s) from FST\n", i, shown);
+        continue;
+      case Plan::kWrite:
+        break;
+    }
+    if (!report_output(task.created, task.shown, i)) continue;
+    const fst::Verdict verdict = task.judged.verdict;
+    if (verdict == fst::Verdict::kOutside || verdict == fst::Verdict::kNoMemory) {
+      std::printf("Error reading entry %zu (%s) from FST\n", i, shown);
       continue;
     }
-    if (!fst::is_safe_file_name(base)) {
-      std::printf("Refused entry %zu: '%s' cannot be a file name in the folder\n", i,
-                  shown.c_str());
-      continue;
-    }
-    if (record.uncompressed_size >= 0 &&
-        given + static_cast<uint64_t>(record.uncompressed_size) > most) {
-      std::printf("Refused entry %zu: %s would take the archive's overlapping entries past %llu "
-                  "bytes\n",
-                  i, shown.c_str(), static_cast<unsigned long long>(most));
-      continue;
-    }
-    if (!fst::entry_in_range(record, archive.length)) {
-      std::printf("Error reading entry %zu (%s) from FST\n", i, shown.c_str());
-      continue;
-    }
-    common::OutputFile out;
-    const common::OutputError created = out.create_in(run, folder, base, overwrite);
-    if (!report_output(created, shown, i)) continue;
-    // Judged as -t judges it, and written as it is decoded; a damaged entry is still written,
-    // with a warning.
-    const fst::Judged judged = fst::judge_entry(
-        archive, record, 16, buffers,
-        [&out](const uint8_t* bytes, size_t count) { return out.write(bytes, count); });
-    if (judged.verdict == fst::Verdict::kOutside || judged.verdict == fst::Verdict::kNoMemory) {
-      out.abandon();
-      std::printf("Error reading entry %zu (%s) from FST\n", i, shown.c_str());
-      continue;
-    }
-    given += judged.count;
-    if (judged.verdict == fst::Verdict::kFewer || judged.verdict == fst::Verdict::kMore) {
+    if (verdict == fst::Verdict::kFewer || verdict == fst::Verdict::kMore) {
       std::printf("Warning -- %s: decompressed size does not match the FST's stored value\n",
-                  shown.c_str());
-    } else if (judged.verdict == fst::Verdict::kNoEnd) {
-      std::printf("Warning -- %s: its stream stops before its END\n", shown.c_str());
+                  shown);
+    } else if (verdict == fst::Verdict::kNoEnd) {
+      std::printf("Warning -- %s: its stream stops before its END\n", shown);
     }
-    damaged = damaged || judged.verdict != fst::Verdict::kSound;
-    if (report_output(judged.sink_stopped ? common::OutputError::kWriteFailed : out.finish(),
-                      shown, i)) {
-      std::printf("Extracted %s\n", shown.c_str());
+    if (task.overlaps >= 0) {
+      std::printf("Warning -- %s: its data overlaps entry %lld's\n", shown,
+                  static_cast<long long>(task.overlaps));
+    }
+    damaged = damaged || verdict != fst::Verdict::kSound || task.overlaps >= 0;
+    if (report_output(task.finished, task.shown, i)) {
+      std::printf("Extracted %s\n", shown);
       --failed;
       ++written;
     }
+  }
+  // A pattern that chooses nothing is an entry the caller asked for and did not get.
+  for (size_t p = 0; p < patterns.size(); ++p) {
+    if (matched[p]) continue;
+    std::printf("No entry matches '%s'\n", common::escape_name(patterns[p]).c_str());
+    ++failed;
   }
   std::printf("%zu entries extracted, %zu not\n", written, failed);
   return printed(failed == 0 && !damaged ? 0 : kSomeFailed);

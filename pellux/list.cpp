@@ -17,10 +17,12 @@ int list_archive(common::RunFiles& run, const char* archive_path) {
   open_archive_file(run, archive_path, kNothingDone, archive);
   read_archive_table(archive, kNothingDone);
   std::printf("Index      Stored  Uncompressed  Kind            Offset  Name\n");
+  const std::vector<int64_t> overlaps = fst::find_overlaps(archive);
   size_t damaged = 0;
   for (size_t i = 0; i < archive.toc.size(); ++i) {
     const TocRecord& record = archive.toc[i];
-    const bool in_range = fst::entry_in_range(record, archive.length);
+    // Data that overlaps another record's is damage too: -t reports it.
+    const bool in_range = fst::entry_in_range(record, archive.length) && overlaps[i] < 0;
     damaged += in_range ? 0 : 1;
     const char* kind = !in_range                                        ? "damaged"
                        : record.stored_size != record.uncompressed_size ? "compressed"

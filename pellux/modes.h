@@ -21,17 +21,17 @@ int extract_one(common::RunFiles& run, const char* archive_path, const char* req
 int list_archive(common::RunFiles& run, const char* archive_path);
 
 // pellux -t <archive>: every entry read and decoded in memory.
-int test_archive(common::RunFiles& run, const char* archive_path);
+int test_archive(common::RunFiles& run, const char* archive_path, unsigned threads);
 
 // pellux -x [-f] <archive> <folder> [pattern ...]: every entry, or those whose base name
 // matches a pattern, into the folder under its base name.
 int extract_many(common::RunFiles& run, const char* archive_path, const char* folder,
-                 const std::vector<const char*>& patterns, bool overwrite);
+                 const std::vector<const char*>& patterns, bool overwrite, unsigned threads);
 
 // pellux -u [-f] <archive> <folder>: every record into <folder>/files under its stored path
 // made safe, and <folder>/manifest.txt, from which -c builds the archive again.
 int unpack_archive(common::RunFiles& run, const char* archive_path, const char* folder,
-                   bool replace);
+                   bool replace, unsigned threads);
 
 // pellux -c [-f] [-j N] <archive> <manifest>: a new archive from the manifest's files, on
 // `threads` threads. Every failure is status 1, with nothing left under the archive's name.

@@ -24,8 +24,9 @@ int run(int argc, char** argv) {
   const size_t paths = args.paths.size();
   // -f goes with the modes that write files, -j with those that work on many entries at once.
   const bool force = args.letters.find('f') != std::string::npos;
-  const bool fits = !args.bad && mode != '?' && (!force || std::strchr("xuc", mode) != nullptr) &&
-                    (args.threads == 0 || mode == 'c');
+  const bool fits = !args.bad && mode != '?' &&
+                    (!force || (mode != 0 && std::strchr("xuc", mode) != nullptr)) &&
+                    (args.threads == 0 || (mode != 0 && std::strchr("txuc", mode) != nullptr));
   if (args.help && !args.bad) {
     std::printf(
         "pellux <FST file> <file to extract> <file to create>\n"
@@ -55,14 +56,15 @@ int run(int argc, char** argv) {
     return extract_one(files, args.paths[0], args.paths[1], args.paths[2]);
   }
   if (fits && (mode == 'l' || mode == 't') && paths == 1) {
-    return mode == 'l' ? list_archive(files, args.paths[0]) : test_archive(files, args.paths[0]);
+    return mode == 'l' ? list_archive(files, args.paths[0])
+                       : test_archive(files, args.paths[0], threads);
   }
   if (fits && mode == 'x' && paths >= 2) {
     const std::vector<const char*> patterns(args.paths.begin() + 2, args.paths.end());
-    return extract_many(files, args.paths[0], args.paths[1], patterns, force);
+    return extract_many(files, args.paths[0], args.paths[1], patterns, force, threads);
   }
   if (fits && mode == 'u' && paths == 2) {
-    return unpack_archive(files, args.paths[0], args.paths[1], force);
+    return unpack_archive(files, args.paths[0], args.paths[1], force, threads);
   }
   if (fits && mode == 'c' && paths == 2) {
     return create_archive(files, args.paths[0], args.paths[1], force, threads);

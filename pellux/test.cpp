@@ -6,21 +6,42 @@
 #include "archive.h"
 #include "common/escape.h"
 #include "common/fail.h"
+#include "common/ordered_work.h"
 #include "modes.h"
 
 namespace pellux {
 
-int test_archive(common::RunFiles& run, const char* archive_path) {
+int test_archive(common::RunFiles& run, const char* archive_path, unsigned threads) {
   Archive archive;
   open_archive_file(run, archive_path, kNothingDone, archive);
   read_archive_table(archive, kNothingDone);
-  fst::EntryBuffers buffers;
-  const fst::Sink nowhere = [](const uint8_t*, size_t) { return true; };
   // Data that an earlier record's data overlaps is reported, not decoded again: records that
   // share data could make the test decode far more than the archive holds.
   const std::vector<int64_t> overlaps = fst::find_overlaps(archive);
+  // Entries are decoded on every thread, and reported in table order; a pipe is read in order.
+  const unsigned workers = archive.length < 0 ? 1 : threads;
+  std::vector<fst::EntryBuffers> buffers(workers + 1);
+  using Task = std::pair<size_t, fst::Judged>;
+  common::WorkSteps<Task> steps{
+      [](size_t i) { return Task{i, {fst::Verdict::kOutside, 0, false}}; },
+      [](const Task&) { return int64_t{0}; }, [](const Task&, size_t, int64_t) { return true; },
+      [&archive](const Task& task) { return fst::memory_for(archive.toc[task.first]); },
+      [&](Task& task, unsigned worker) {
+        const TocRecord& record = archive.toc[task.first];
+        // One byte of room beyond the recorded size shows a stream that decodes to more.
+        if (overlaps[task.first] < 0 && fst::entry_in_range(record, archive.length)) {
+          task.second = fst::judge_entry(archive, record, 1, buffers[worker],
+                                         [](const uint8_t*, size_t) { return true; });
+        }
+      }};
+  common::OrderedWork<Task> work(archive.toc.size(), workers, 8 * size_t{workers},
+                                 fst::kWorkBudget, std::move(steps));
   size_t damaged = 0;
   for (size_t i = 0; i < archive.toc.size(); ++i) {
+    bool worked = false;
+    Task task = work.take(0, worked);
+    if (!worked) work.work_here(task);
+    const fst::Judged& judged = task.second;
     const TocRecord& record = archive.toc[i];
     const std::string name = common::escape_name(fst::record_name(record));
     ++damaged;
@@ -29,10 +50,6 @@ int test_archive(common::RunFiles& run, const char* archive_path) {
                   static_cast<long long>(overlaps[i]));
       continue;
     }
-    // One byte of room beyond the recorded size shows a stream that decodes to more.
-    const fst::Judged judged = fst::entry_in_range(record, archive.length)
-                                   ? fst::judge_entry(archive, record, 1, buffers, nowhere)
-                                   : fst::Judged{fst::Verdict::kOutside, 0, false};
     switch (judged.verdict) {
       case fst::Verdict::kSound:
         --damaged;

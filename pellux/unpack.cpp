@@ -12,6 +12,7 @@
 #include "common/escape.h"
 #include "common/fail.h"
 #include "common/files.h"
+#include "common/ordered_work.h"
 #include "fst/names.h"
 #include "fst/writer.h"
 #include "lzw/encoder.h"
@@ -80,10 +81,25 @@ class StreamCheck {
   bool fits_ = true;
 };
 
+// What the run does with one record: decided and made in table order, written on any thread.
+struct Task {
+  size_t index = 0;
+  enum class Plan { kTooMuch, kUnreadable, kNoFolder, kWrite } plan = Plan::kWrite;
+  std::vector<std::string> differences;  // why pellux -c will not give its bytes again
+  std::string relative;                  // where it goes, from the folder
+  bool renamed = false;                  // its path is not its name's
+  std::unique_ptr<OpenedPath> folders;   // held until its file is done
+  std::unique_ptr<common::OutputFile> out;
+  common::OutputError created = common::OutputError::kNone;
+  fst::Judged judged{fst::Verdict::kOutside, 0, false};
+  bool own_stream = true;
+  common::OutputError finished = common::OutputError::kNone;
+};
+
 }  // namespace
 
 int unpack_archive(common::RunFiles& run, const char* archive_path, const char* folder_path,
-                   bool replace) {
+                   bool replace, unsigned threads) {
   Archive archive;
   open_archive_file(run, archive_path, kNothingDone, archive);
   read_archive_table(archive, kNothingDone);
@@ -94,12 +110,112 @@ int unpack_archive(common::RunFiles& run, const char* archive_path, const char* 
   if (common::open_subfolder(folder, kFilesFolder, files) != common::FolderError::kNone) {
     common::fail(kNothingDone, "Can't create folder '%s/%s'\n", folder_path, kFilesFolder);
   }
-  fst::EntryBuffers buffers;
-  const std::unique_ptr<lzw::Encoder> encoder = lzw::new_encoder();
   const uint64_t most = archive.length < 0 ? UINT64_MAX
                                            : fst::kMostPerArchiveByte *
                                                  static_cast<uint64_t>(archive.length);
   uint64_t given = 0;
+  // A pipe is read in order, by one thread.
+  const unsigned workers = archive.length < 0 ? 1 : threads;
+  std::vector<fst::EntryBuffers> buffers(workers + 1);
+  std::vector<std::unique_ptr<lzw::Encoder>> encoders(workers + 1);
+  common::WorkSteps<Task> steps{
+      [&](size_t i) {
+        Task task;
+        task.index = i;
+        const TocRecord& record = archive.toc[i];
+        const std::string_view name = fst::record_name(record);
+        const std::string number = "entry " + std::to_string(i);
+        if (name.empty()) {
+          task.differences.push_back(number + " has no name, which pellux -c refuses");
+        } else if (name.size() == fst::kNameFieldSize) {
+          task.differences.push_back(number + "'s name fills all 250 bytes, which pellux -c refuses");
+        } else if (std::any_of(record.name + name.size(), record.name + fst::kNameFieldSize,
+                               [](char ch) { return ch != 0; })) {
+          task.differences.push_back(number + "'s name field holds bytes after its name");
+        }
+        if (record.uncompressed_size >= 0 &&
+            given + static_cast<uint64_t>(record.uncompressed_size) > most) {
+          task.plan = Task::Plan::kTooMuch;
+          return task;
+        }
+        if (!fst::entry_in_range(record, archive.length)) {
+          task.plan = Task::Plan::kUnreadable;
+          task.differences.push_back(number + " could not be read");
+          return task;
+        }
+        given += static_cast<uint64_t>(record.uncompressed_size);
+        // Its folders inside files/, then a file name no earlier entry of this run has taken:
+        // a name this run gave a file or a folder already gets ~2, ~3, ...
+        const fst::SafePath path = fst::safe_path(name);
+        task.folders = std::make_unique<OpenedPath>();
+        std::vector<common::Folder>& opened = task.folders->folders;
+        opened.reserve(path.folders.size());
+        task.relative = kFilesFolder;
+        const common::Folder* here = &files;
+        for (const std::string& part : path.folders) {
+          common::Folder next;
+          std::string taken;
+          common::FolderError made = common::FolderError::kNotAFolder;
+          for (unsigned n = 1; made == common::FolderError::kNotAFolder; ++n) {
+            taken = numbered(part, n);
+            made = common::open_subfolder(*here, taken, next);
+            const common::Standing there = common::look_in(*here, taken);
+            if (made == common::FolderError::kNotAFolder && !run.is_output(there.id)) break;
+          }
+          task.relative += "/" + taken;
+          common::FileId id;
+          if (made != common::FolderError::kNone || !common::identify_folder(next, id)) {
+            task.plan = Task::Plan::kNoFolder;
+            return task;
+          }
+          run.add_output(id);
+          task.renamed = task.renamed || taken != part;
+          opened.push_back(next);
+          here = &opened.back();
+        }
+        task.out = std::make_unique<common::OutputFile>();
+        task.created = common::OutputError::kWrittenBefore;
+        std::string file;
+        for (unsigned n = 1; task.created == common::OutputError::kWrittenBefore; ++n) {
+          file = numbered(path.file, n);
+          task.created = task.out->create_in(run, *here, file, replace);
+        }
+        task.relative += "/" + file;
+        task.renamed = task.renamed || path.changed || file != path.file;
+        return task;
+      },
+      [](const Task&) { return int64_t{0}; },
+      [](const Task&, size_t, int64_t) { return true; },
+      [&archive](const Task& task) { return fst::memory_for(archive.toc[task.index]); },
+      // Written as it is decoded, and encoded again to see whether pellux -c gives the same.
+      [&](Task& task, unsigned worker) {
+        if (task.plan != Task::Plan::kWrite || task.created != common::OutputError::kNone) return;
+        const TocRecord& record = archive.toc[task.index];
+        const bool compressed = record.stored_size != record.uncompressed_size;
+        if (compressed && !encoders[worker]) encoders[worker] = lzw::new_encoder();
+        StreamCheck check(compressed ? encoders[worker].get() : nullptr);
+        const fst::Sink as_stored = [&check](const uint8_t* bytes, size_t count) {
+          check.stored(bytes, count);
+          return true;
+        };
+        common::OutputFile& out = *task.out;
+        task.judged = fst::judge_entry(
+            archive, record, 16, buffers[worker],
+            [&](const uint8_t* bytes, size_t count) {
+              check.decoded(bytes, count);
+              return out.write(bytes, count);
+            },
+            &as_stored);
+        const fst::Verdict verdict = task.judged.verdict;
+        if (verdict == fst::Verdict::kOutside || verdict == fst::Verdict::kNoMemory) {
+          out.abandon();
+          return;
+        }
+        task.own_stream = !compressed || verdict != fst::Verdict::kSound || check.same();
+        task.finished = task.judged.sink_stopped ? common::OutputError::kWriteFailed : out.finish();
+      }};
+  common::OrderedWork<Task> work(archive.toc.size(), workers, 8 * size_t{workers},
+                                 fst::kWorkBudget, std::move(steps));
   std::string manifest = kManifestHeader;
   std::vector<std::string> differences;  // why pellux -c will not give these bytes again
   int64_t expected_offset = 4 + fst::kRecordSize * static_cast<int64_t>(archive.toc.size());
@@ -107,113 +223,54 @@ int unpack_archive(common::RunFiles& run, const char* archive_path, const char* 
   size_t unpacked = 0, failed = 0;
   bool damaged = false;
   for (size_t i = 0; i < archive.toc.size(); ++i) {
+    bool worked = false;
+    Task task = work.take(0, worked);
+    if (!worked) work.work_here(task);
     const TocRecord& record = archive.toc[i];
     const std::string_view name = fst::record_name(record);
     const std::string shown = common::escape_name(name);
+    const std::string written = common::escape_name(task.relative);
+    const std::string number = "entry " + std::to_string(i);
     in_order = in_order && record.offset == expected_offset && record.stored_size >= 0;
     expected_offset += record.stored_size;
-    if (name.empty()) {
-      differences.push_back("entry " + std::to_string(i) + " has no name, which pellux -c refuses");
-    } else if (name.size() == fst::kNameFieldSize) {
-      differences.push_back(common::escape_name(
-          "entry " + std::to_string(i) + "'s name fills all 250 bytes, which pellux -c refuses"));
-    } else if (std::any_of(record.name + name.size(), record.name + fst::kNameFieldSize,
-                           [](char ch) { return ch != 0; })) {
-      differences.push_back("entry " + std::to_string(i) +
-                            "'s name field holds bytes after its name");
-    }
+    differences.insert(differences.end(), task.differences.begin(), task.differences.end());
     ++failed;
-    if (record.uncompressed_size >= 0 &&
-        given + static_cast<uint64_t>(record.uncompressed_size) > most) {
-      std::printf("Refused entry %zu: %s would take the archive's overlapping entries past %llu "
-                  "bytes\n",
-                  i, shown.c_str(), static_cast<unsigned long long>(most));
-      continue;
-    }
-    if (!fst::entry_in_range(record, archive.length)) {
-      std::printf("Error reading entry %zu (%s) from FST\n", i, shown.c_str());
-      differences.push_back("entry " + std::to_string(i) + " could not be read");
-      continue;
-    }
-    // Its folders inside files/, then a file name no earlier entry of this run has taken: a
-    // name this run gave a file or a folder already gets ~2, ~3, ...
-    const fst::SafePath path = fst::safe_path(name);
-    OpenedPath opened;
-    opened.folders.reserve(path.folders.size());
-    std::string relative = kFilesFolder;
-    const common::Folder* here = &files;
-    bool made = true, renamed = false;
-    for (const std::string& part : path.folders) {
-      common::Folder next;
-      std::string taken;
-      common::FolderError made_one = common::FolderError::kNotAFolder;
-      for (unsigned n = 1; made_one == common::FolderError::kNotAFolder; ++n) {
-        taken = numbered(part, n);
-        made_one = common::open_subfolder(*here, taken, next);
-        const common::Standing there = common::look_in(*here, taken);
-        if (made_one == common::FolderError::kNotAFolder && !run.is_output(there.id)) break;
-      }
-      relative += "/" + taken;
-      common::FileId id;
-      if (made_one != common::FolderError::kNone || !common::identify_folder(next, id)) {
-        made = false;
-        break;
-      }
-      run.add_output(id);
-      renamed = renamed || taken != part;
-      opened.folders.push_back(next);
-      here = &opened.folders.back();
-    }
-    if (!made) {
-      std::printf("Can't create folder '%s/%s'\n", folder_path,
-                  common::escape_name(relative).c_str());
-      continue;
-    }
-    common::OutputError error = common::OutputError::kWrittenBefore;
-    std::string file;
-    common::OutputFile out;
-    for (unsigned n = 1; error == common::OutputError::kWrittenBefore; ++n) {
-      file = numbered(path.file, n);
-      error = out.create_in(run, *here, file, replace);
-    }
-    relative += "/" + file;
-    const std::string written = common::escape_name(relative);
-    const bool compressed = record.stored_size != record.uncompressed_size;
-    if (error == common::OutputError::kNone) {
-      // Written as it is decoded, and encoded again to see whether pellux -c gives the same.
-      StreamCheck check(compressed ? encoder.get() : nullptr);
-      const fst::Sink as_stored = [&check](const uint8_t* bytes, size_t count) {
-        check.stored(bytes, count);
-        return true;
-      };
-      const fst::Judged judged = fst::judge_entry(
-          archive, record, 16, buffers,
-          [&](const uint8_t* bytes, size_t count) {
-            check.decoded(bytes, count);
-            return out.write(bytes, count);
-          },
-          &as_stored);
-      if (judged.verdict == fst::Verdict::kOutside || judged.verdict == fst::Verdict::kNoMemory) {
-        out.abandon();
+    switch (task.plan) {
+      case Task::Plan::kTooMuch:
+        std::printf("Refused entry %zu: %s would take the archive's overlapping entries past %llu "
+                    "bytes\n",
+                    i, shown.c_str(), static_cast<unsigned long long>(most));
+        continue;
+      case Task::Plan::kUnreadable:
         std::printf("Error reading entry %zu (%s) from FST\n", i, shown.c_str());
-        differences.push_back("entry " + std::to_string(i) + " could not be read");
+        continue;
+      case Task::Plan::kNoFolder:
+        std::printf("Can't create folder '%s/%s'\n", folder_path, written.c_str());
+        continue;
+      case Task::Plan::kWrite:
+        break;
+    }
+    common::OutputError error = task.created;
+    if (error == common::OutputError::kNone) {
+      const fst::Verdict verdict = task.judged.verdict;
+      if (verdict == fst::Verdict::kOutside || verdict == fst::Verdict::kNoMemory) {
+        std::printf("Error reading entry %zu (%s) from FST\n", i, shown.c_str());
+        differences.push_back(number + " could not be read");
         continue;
       }
-      given += judged.count;
-      if (judged.verdict == fst::Verdict::kFewer || judged.verdict == fst::Verdict::kMore) {
+      if (verdict == fst::Verdict::kFewer || verdict == fst::Verdict::kMore) {
         std::printf("Warning -- %s: decompressed size does not match the FST's stored value\n",
                     shown.c_str());
-      } else if (judged.verdict == fst::Verdict::kNoEnd) {
+      } else if (verdict == fst::Verdict::kNoEnd) {
         std::printf("Warning -- %s: its stream stops before its END\n", shown.c_str());
       }
-      if (judged.verdict != fst::Verdict::kSound) {
+      if (verdict != fst::Verdict::kSound) {
         damaged = true;
-        differences.push_back("entry " + std::to_string(i) + " is damaged");
-      } else if (compressed && !check.same()) {
-        differences.push_back("entry " + std::to_string(i) +
-                              "'s stream is not the one pellux -c writes");
+        differences.push_back(number + " is damaged");
+      } else if (!task.own_stream) {
+        differences.push_back(number + "'s stream is not the one pellux -c writes");
       }
-      error = judged.sink_stopped ? common::OutputError::kWriteFailed : out.finish();
+      error = task.finished;
     }
     switch (error) {
       case common::OutputError::kNone:
@@ -231,11 +288,11 @@ int unpack_archive(common::RunFiles& run, const char* archive_path, const char* 
         std::printf("Error writing %s\n", written.c_str());
         continue;
     }
-    if (path.changed || renamed || file != path.file) {
+    if (task.renamed) {
       std::printf("Entry %zu (%s) is written as %s\n", i, shown.c_str(), written.c_str());
     }
     std::printf("Unpacked %s\n", written.c_str());
-    manifest += manifest_line(compressed, relative, name);
+    manifest += manifest_line(record.stored_size != record.uncompressed_size, task.relative, name);
     --failed;
     ++unpacked;
   }
@@ -255,7 +312,8 @@ int unpack_archive(common::RunFiles& run, const char* archive_path, const char* 
     ++failed;
   }
   for (const std::string& difference : differences) {
-    std::printf("pellux -c will not give this archive byte for byte: %s\n", difference.c_str());
+    std::printf("pellux -c will not give this archive byte for byte: %s\n",
+                common::escape_name(difference).c_str());
   }
   std::printf("%zu entries unpacked into %s, %zu not\n", unpacked, folder_path, failed);
   common::close_folder(files);

@@ -236,15 +236,21 @@ TEST(CorvaneCliTest, RunsInOneFolderAtOnceNeverMix) {
   write_file(dir / "list2", "u two\nc three\n");
   // The later run builds the shorter container: a run that emptied it while the other was
   // still writing would leave the other's tail behind its own data.
-  for (const std::string later : {"one.sol", "two.sol"}) {
+  // Also from another folder, with a staging file of its own: the container itself is locked.
+  std::filesystem::create_directory(dir / "other");
+  write_file(dir / "other/one", first[0].bytes);
+  write_file(dir / "other/list1", "c one\n");
+  for (const std::string later : {"one.sol", "two.sol", "../two.sol"}) {
     for (int round = 0; round < 4; ++round) {
       ToolRun one, two;
       std::thread other([&] { two = corvane(dir, {"list2", "two.sol"}); });
       std::this_thread::sleep_for(std::chrono::milliseconds(10 * round));
-      one = corvane(dir, {"list1", later});
+      one = run_tool(tool_path("CORVANE_TOOL", CORVANE_PATH), {"list1", later},
+                     {.cwd = later.starts_with("..") ? dir / "other" : dir.path()});
       other.join();
       ASSERT_EQ(one.status + two.status, 0);
       const std::string built = read_file(dir / "two.sol"), staged = read_file(dir / kStaging);
+      ASSERT_TRUE(read_file(dir / "other" / kStaging) == data_area(first) || !later.starts_with(".."));
       if (later == "one.sol") {
         ASSERT_EQ(read_file(dir / "one.sol"), expected_container(first));
         ASSERT_EQ(built, expected_container(second));
@@ -266,6 +272,10 @@ TEST(CorvaneCliTest, AnInterruptedRunLeavesNoHalfWrittenFile) {
   const ToolRun build = corvane(dir, {"-j1", "list", "out.sol"}, {.interrupt_after_ms = 500});
   EXPECT_EQ(build.status, 128 + SIGINT);
   EXPECT_EQ(read_file(dir / "out.sol") + read_file(dir / kStaging), "");
+  // An interruption the run was started to ignore (nohup, a script's background job) stays
+  // ignored.
+  write_file(dir / "list", "c z0\n");
+  EXPECT_EQ(corvane(dir, {"list", "out.sol"}, {.interrupt_after_ms = 300, .interrupts_ignored = true}).status, 0);
   const std::string zeros = encode(std::string(size_t{256} << 20, '\0'));
   std::vector<FstRecord> records;
   std::string data;

@@ -64,7 +64,7 @@ TEST(FormatsTest, EntriesAreJudgedInTheOrderABuildMeetsThem) {
     entry.compressed = c.compressed;
     entry.reported_length = c.reported;
     entry.length = static_cast<size_t>(c.length);
-    EXPECT_EQ(corvane::judge_entry(entry, c.staged, c.index), c.verdict)
+    EXPECT_EQ(corvane::judge_entry(entry, c.staged, c.index + 1), c.verdict)
         << c.reported << " " << c.length << " " << c.staged;
   }
 }

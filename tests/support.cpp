@@ -61,6 +61,7 @@ ToolRun run_tool(const std::string& program, const std::vector<std::string>& arg
     for (const int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
     if (options.closed_stdio) close(STDIN_FILENO), close(STDOUT_FILENO);
     if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
+    std::signal(SIGINT, options.interrupts_ignored ? SIG_IGN : SIG_DFL);
     if (!options.output_to.empty()) {
       const int fd = open(options.output_to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
       if (fd < 0 || dup2(fd, STDOUT_FILENO) < 0) _exit(126);

@@ -25,6 +25,7 @@ struct ToolOptions {
   std::optional<std::string> input = {};  // fed to standard input through a pipe
   std::string output_to = "";             // a file that takes standard output instead
   int interrupt_after_ms = 0;             // sends SIGINT this long after the start
+  bool interrupts_ignored = false;        // starts the program with SIGINT ignored
 };
 
 // The program to test: the one the environment variable `variable` names (a wrapper that runs
