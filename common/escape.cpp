@@ -1,6 +1,8 @@
 // Escaping names for printing and for lists.
 #include "escape.h"
 
+#include <cstdio>
+
 namespace common {
 namespace {
 
@@ -88,6 +90,28 @@ bool decode_token(std::string_view token, std::string& bytes) {
     i += 2;
   }
   return true;
+}
+
+std::string json_string(std::string_view bytes) {
+  std::string out = "\"";
+  char code[8];
+  for (size_t i = 0; i < bytes.size();) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    const size_t length = utf8_length(bytes, i);
+    if (byte == '"' || byte == '\\') {
+      out += '\\';
+      out += static_cast<char>(byte);
+    } else if (byte < 0x20 || byte == 0x7F || length == 0) {
+      std::snprintf(code, sizeof code, "\\u%04X", length == 0 ? 0xDC00 + byte : byte);
+      out += code;
+    } else {
+      out.append(bytes.substr(i, length));
+      i += length;
+      continue;
+    }
+    ++i;
+  }
+  return out + "\"";
 }
 
 }  // namespace common

@@ -23,4 +23,10 @@ std::string encode_token(std::string_view bytes);
 // The bytes `token` stands for; false when a '%' is not followed by two hex digits.
 bool decode_token(std::string_view token, std::string& bytes);
 
+// `bytes` as a JSON string, quotes included. Valid UTF-8 is written as it is, `"`, `\` and
+// control bytes as JSON escapes, and each byte that is not part of valid UTF-8 as the lone
+// surrogate \uDCXX (XX the byte), as Python's "surrogateescape" does, so that the exact bytes
+// come back from any JSON reader that keeps lone surrogates.
+std::string json_string(std::string_view bytes);
+
 }  // namespace common

@@ -15,8 +15,9 @@ void fail(int status, const char* format, ...) {
   std::exit(status);  // which flushes standard output and every other open stream
 }
 
-void fail_run(RunFiles& run, int status, const char* format, ...) {
+void fail_run(Run& run, int status, const char* format, ...) {
   run.abandon_all();
+  run.console.clear();
   va_list args;
   va_start(args, format);
   std::vprintf(format, args);

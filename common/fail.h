@@ -11,7 +11,7 @@ namespace common {
 
 // The same, once every output of `run` not yet finished is undone: new files removed, kept
 // files emptied.
-[[noreturn]] void fail_run(RunFiles& run, int status, const char* format, ...)
+[[noreturn]] void fail_run(Run& run, int status, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
 }  // namespace common

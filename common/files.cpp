@@ -108,6 +108,10 @@ size_t read_at(std::FILE* stream, int64_t offset, uint8_t* bytes, size_t count) 
   return done;
 }
 
+bool is_terminal(std::FILE* stream) {
+  return isatty(fileno(stream)) == 1;
+}
+
 bool platform_reserves(std::string_view /*name*/) {
   return false;
 }

@@ -41,6 +41,9 @@ bool seek_to(std::FILE* stream, int64_t offset);
 // fewer at the end of the file or on an error.
 size_t read_at(std::FILE* stream, int64_t offset, uint8_t* bytes, size_t count);
 
+// True when `stream` is a terminal.
+bool is_terminal(std::FILE* stream);
+
 // True when the platform will not take `name` as a file's name in a folder, or takes it as
 // something else: never on POSIX systems; on Windows a name holding one of : * ? " < > |,
 // ending in a dot or a space, or naming a device (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to
@@ -66,6 +69,9 @@ enum class FolderError {
   kDenied,         // the system refused (permissions, read-only file system, ...)
   kOther,
 };
+
+// Why a folder could not be had, in words for a message.
+const char* folder_reason(FolderError error);
 
 // Opens the folder at `path` as typed, links followed; with `create`, makes it first when it
 // is missing, and every folder on the way to it, as mkdir -p does.

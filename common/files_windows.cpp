@@ -133,6 +133,10 @@ size_t read_at(std::FILE* stream, int64_t offset, uint8_t* bytes, size_t count) 
   return done;
 }
 
+bool is_terminal(std::FILE* stream) {
+  return _isatty(_fileno(stream)) != 0;
+}
+
 bool platform_reserves(std::string_view name) {
   if (name.find_first_of(":*?\"<>|") != std::string_view::npos) return true;
   // Windows drops a trailing dot or space, and gives devices the names below whatever follows.

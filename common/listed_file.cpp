@@ -22,7 +22,7 @@ bool grow(ListedFile& file, size_t capacity) {
 
 }  // namespace
 
-ListedError open_listed_file(const RunFiles& run, const char* path, ListedFile& file) {
+ListedError open_listed_file(const Run& run, const char* path, ListedFile& file) {
   file.stream.reset(open_input(path));
   if (!file.stream) return ListedError::kCannotOpen;
   // The open file is compared, not the path: a link made to an output after any earlier look

@@ -38,7 +38,7 @@ struct ListedFile {
 // Opens the listed file at `path` without waiting on it and takes its reported length; refuses
 // a file the run writes, what is not a regular file and what is 2 GiB or more, before anything
 // is read.
-ListedError open_listed_file(const RunFiles& run, const char* path, ListedFile& file);
+ListedError open_listed_file(const Run& run, const char* path, ListedFile& file);
 
 // Reads the opened file to its end, which may lie before or after its reported length (a file
 // that grows or shrinks, or one whose length reads as 0 but holds data), and closes it.

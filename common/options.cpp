@@ -31,8 +31,12 @@ Arguments parse_arguments(int argc, char** argv, const std::string& allowed) {
       ++i;
       break;
     }
-    if (arg == "--help" || arg == "--version") {
-      (arg == "--help" ? parsed.help : parsed.version) = true;
+    if (arg == "--help" || arg == "--version" || arg == "--json") {
+      (arg == "--help" ? parsed.help : arg == "--json" ? parsed.json : parsed.version) = true;
+      continue;
+    }
+    if (arg == "--progress" || arg == "--no-progress") {
+      parsed.progress = arg == "--progress" ? 1 : -1;
       continue;
     }
     if (arg.size() < 2 || arg[0] != '-' || arg[1] == '-') {
@@ -41,7 +45,9 @@ Arguments parse_arguments(int argc, char** argv, const std::string& allowed) {
     }
     for (size_t k = 1; k < arg.size(); ++k) {
       const char letter = arg[k];
-      if (allowed.find(letter) == std::string::npos) {
+      if (letter == 'h' || letter == 'V') {
+        (letter == 'h' ? parsed.help : parsed.version) = true;
+      } else if (allowed.find(letter) == std::string::npos) {
         parsed.bad = true;
       } else if (letter == 'j') {
         // The count is the rest of this argument, or the next one.

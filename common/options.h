@@ -10,14 +10,17 @@ namespace common {
 struct Arguments {
   std::string letters;             // the one-letter options given, in order ("xf" for -x -f)
   unsigned threads = 0;            // -j N; 0 when not given
-  bool help = false;               // --help
-  bool version = false;            // --version
+  bool help = false;               // --help or -h
+  bool version = false;            // --version or -V
+  bool json = false;               // --json
+  int progress = 0;                // --progress 1, --no-progress -1, neither 0
   bool bad = false;                // an unknown option, or -j without a count
   std::vector<const char*> paths;  // everything from the first non-option on
 };
 
 // Reads argv[1..argc-1]. Options come before the paths: one-letter options from `allowed`,
-// which may be grouped (-xf); -j N or -jN when `allowed` holds 'j'; --help and --version.
+// which may be grouped (-xf); -j N or -jN when `allowed` holds 'j'; -h or --help, -V or
+// --version; --json, --progress and --no-progress.
 // "--" ends the options, so a path that starts with '-' can still be named; so does "./-l".
 // The first argument that is not an option, and everything after it, are paths.
 Arguments parse_arguments(int argc, char** argv, const std::string& allowed);

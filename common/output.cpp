@@ -59,36 +59,36 @@ constexpr size_t kBufferSize = size_t{64} << 10;
 
 }  // namespace
 
-RunFiles::RunFiles() : state_(std::make_shared<RunState>()) {}
+Run::Run() : state_(std::make_shared<RunState>()) {}
 
-RunFiles::~RunFiles() = default;
+Run::~Run() = default;
 
-void RunFiles::add_input(const FileId& id) {
+void Run::add_input(const FileId& id) {
   const std::lock_guard lock(state_->mutex);
   state_->inputs.insert(key(id));
 }
 
-bool RunFiles::is_input(const FileId& id) const {
+bool Run::is_input(const FileId& id) const {
   const std::lock_guard lock(state_->mutex);
   return state_->inputs.count(key(id)) != 0;
 }
 
-bool RunFiles::is_output(const FileId& id) const {
+bool Run::is_output(const FileId& id) const {
   const std::lock_guard lock(state_->mutex);
   return state_->outputs.count(key(id)) != 0;
 }
 
-void RunFiles::add_output(const FileId& id) {
+void Run::add_output(const FileId& id) {
   const std::lock_guard lock(state_->mutex);
   state_->outputs.insert(key(id));
 }
 
-void RunFiles::abandon_all() {
+void Run::abandon_all() {
   const std::lock_guard lock(state_->mutex);
   state_->undo_all();
 }
 
-std::function<void()> RunFiles::interruption() const {
+std::function<void()> Run::interruption() const {
   return [state = state_] {
     // Held to the end: nothing may be written or finished once the undoing has begun.
     state->writing.try_lock_for(std::chrono::seconds(2));
@@ -101,7 +101,7 @@ OutputFile::~OutputFile() {
   abandon();
 }
 
-OutputError OutputFile::start(RunFiles& run, int fd, bool kept) {
+OutputError OutputFile::start(Run& run, int fd, bool kept) {
   run_ = &run;
   fd_ = fd;
   kept_ = kept;
@@ -117,7 +117,7 @@ OutputError OutputFile::start(RunFiles& run, int fd, bool kept) {
   return OutputError::kNone;
 }
 
-OutputError OutputFile::create_in(RunFiles& run, const Folder& folder, std::string_view name,
+OutputError OutputFile::create_in(Run& run, const Folder& folder, std::string_view name,
                                   bool replace) {
   RunState& state = *run.state_;
   folder_ = &folder;
@@ -168,7 +168,7 @@ void OutputFile::register_kept(int fd) {
   state.undo[serial_] = {Folder{}, "", fd, {}};
 }
 
-OutputError OutputFile::open_kept(RunFiles& run, const char* path, bool empty_now) {
+OutputError OutputFile::open_kept(Run& run, const char* path, bool empty_now) {
   const int fd = open_typed(path);
   if (fd < 0) return OutputError::kCannotCreate;
   FileId id;
@@ -202,13 +202,22 @@ bool OutputFile::lock(const std::function<void()>& on_wait) {
   return fd_ >= 0 && lock_fd(fd_, on_wait);
 }
 
-OutputError OutputFile::adopt_kept(RunFiles& run, int fd) {
+OutputError OutputFile::adopt_stream(Run& run, int fd) {
+  FileId id;
+  bool regular = false;
+  if (fd < 0 || !identify_fd(fd, id, regular)) return OutputError::kCannotCreate;
+  // Appended to by the shell (>>), the archive could be standard output.
+  if (regular && run.is_input(id)) return OutputError::kIsInput;
+  return start(run, fd, false);
+}
+
+OutputError OutputFile::adopt_kept(Run& run, int fd) {
   const OutputError started = start(run, fd, true);
   if (started == OutputError::kNone) register_kept(fd);
   return started;
 }
 
-OutputError OutputFile::create_typed(RunFiles& run, const char* path, bool replace) {
+OutputError OutputFile::create_typed(Run& run, const char* path, bool replace) {
   std::string folder, name;
   if (!split_typed_path(path, folder, name) ||
       open_folder(folder.c_str(), false, own_folder_) != FolderError::kNone) {

@@ -11,20 +11,24 @@
 #include <string>
 #include <string_view>
 
+#include "console.h"
 #include "files.h"
 
 namespace common {
 
 struct RunState;
 
-// What one run reads and writes, and what an interruption must undo. Made once, at the start
-// of a run, before any other thread; shared by every thread of the run.
-class RunFiles {
+// What one run reads and writes, what an interruption must undo, and how it talks to its user.
+// Made once, at the start of a run, before any other thread; shared by every thread of the run
+// (but the console, which only the thread that reports uses).
+class Run {
  public:
-  RunFiles();
-  ~RunFiles();
-  RunFiles(const RunFiles&) = delete;
-  RunFiles& operator=(const RunFiles&) = delete;
+  Console console;
+
+  Run();
+  ~Run();
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
 
   // A file the run reads, by the identity of the open file.
   void add_input(const FileId& id);
@@ -69,14 +73,14 @@ class OutputFile {
   // `replace` nothing may stand at `name`; with it a plain file with one name is replaced: the
   // new one is written under a temporary name beside it and moved over it when complete. A new
   // file is made in place and removed if the run fails before finish().
-  OutputError create_in(RunFiles& run, const Folder& folder, std::string_view name,
+  OutputError create_in(Run& run, const Folder& folder, std::string_view name,
                         bool replace);
 
   // A path the user typed, held from the start of the run to its end (a container, the output
   // of a single extraction): opened as typed, links followed, emptied now, and emptied again if
   // the run fails or is interrupted. Anything the platform opens for writing is taken (a
   // device, say), but not a file the run reads.
-  OutputError open_kept(RunFiles& run, const char* path, bool empty_now = true);
+  OutputError open_kept(Run& run, const char* path, bool empty_now = true);
   // Empties a kept file opened with `empty_now` false, which makes it the run's: until then a
   // failure or an interruption leaves it as it was. False when it cannot be emptied.
   bool empty();
@@ -84,12 +88,16 @@ class OutputFile {
   // it until it is closed; false when the platform cannot lock it (the run goes on unlocked).
   bool lock(const std::function<void()>& on_wait);
   // Takes `fd`, open for writing at its start and empty, as a kept file (the staging file).
-  OutputError adopt_kept(RunFiles& run, int fd);
+  OutputError adopt_kept(Run& run, int fd);
 
   // A new file at a path the user typed (an archive to create): made in place when nothing is
   // there; with `replace`, an existing file (through a link the user typed, the file it names)
   // is replaced as create_in replaces one.
-  OutputError create_typed(RunFiles& run, const char* path, bool replace);
+  OutputError create_typed(Run& run, const char* path, bool replace);
+
+  // Takes `fd`, open for writing, as the run's data output (standard output): written as it is,
+  // never emptied, never removed.
+  OutputError adopt_stream(Run& run, int fd);
 
   bool write(const uint8_t* bytes, size_t count);
   // Writes at an absolute offset, past what is buffered; for a header written last.
@@ -116,10 +124,10 @@ class OutputFile {
   bool flush();
   bool put(const uint8_t* bytes, size_t count);
   void register_kept(int fd);
-  OutputError start(RunFiles& run, int fd, bool kept);
+  OutputError start(Run& run, int fd, bool kept);
   void forget();
 
-  RunFiles* run_ = nullptr;
+  Run* run_ = nullptr;
   int fd_ = -1;
   FileId id_;
   bool kept_ = false;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <system_error>
 #include <thread>
 
@@ -34,6 +35,14 @@ void prepare_process() {
   std::signal(SIGXFSZ, SIG_IGN);
   const sigset_t held = interruptions();
   pthread_sigmask(SIG_BLOCK, &held, nullptr);
+}
+
+int take_standard_output() {
+  std::fflush(stdout);
+  const int data = dup(STDOUT_FILENO);
+  if (data < 0 || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) return -1;
+  fcntl(data, F_SETFD, FD_CLOEXEC);
+  return data;
 }
 
 void watch_interrupts(std::function<void()> undo) {

@@ -12,6 +12,12 @@ namespace common {
 // thread it starts, for watch_interrupts. Call it before any other thread starts.
 void prepare_process();
 
+// Turns standard output over to the data a run writes there (an entry, a listing in JSON):
+// the descriptor returned writes where standard output went, and standard output itself goes
+// to standard error from now on, so that every message, the banner too, goes there. -1 when it
+// cannot.
+int take_standard_output();
+
 // Starts a thread that waits for SIGINT, SIGTERM or SIGHUP (on Windows, Ctrl-C, Ctrl-Break or
 // the console closing), runs `undo`, and ends the process by that signal, so that a shell sees
 // 130, 143 or 129 as if the signal had ended it directly.

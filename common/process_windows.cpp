@@ -40,6 +40,14 @@ void prepare_process() {
   _setmode(_fileno(stderr), _O_BINARY);
 }
 
+int take_standard_output() {
+  std::fflush(stdout);
+  const int data = _dup(_fileno(stdout));
+  if (data < 0 || _dup2(_fileno(stderr), _fileno(stdout)) != 0) return -1;
+  _setmode(data, _O_BINARY);
+  return data;
+}
+
 void watch_interrupts(std::function<void()> undo) {
   interruption_undo() = std::move(undo);
   SetConsoleCtrlHandler(on_console_event, TRUE);

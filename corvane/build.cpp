@@ -30,7 +30,7 @@ using container::TocNode;
 
 // The state of one build.
 struct Build {
-  common::RunFiles& run;
+  common::Run& run;
   const char* container_path;
   common::OutputFile container;
   common::OutputFile staging;
@@ -292,7 +292,7 @@ void stage_list(Build& build, const std::vector<ListEntry>& entries, unsigned th
 
 }  // namespace
 
-int build(common::RunFiles& run, const char* list_path, const char* container_path,
+int build(common::Run& run, const char* list_path, const char* container_path,
           unsigned threads) {
   Build build{run, container_path, {}, {}, 0, 0, {}, 0, nullptr};
 

@@ -16,7 +16,7 @@ uint32_t sum_bytes(const uint8_t* bytes, size_t count) {
 
 }  // namespace
 
-PreparedEntry open_entry(const common::RunFiles& run, const ListEntry& entry) {
+PreparedEntry open_entry(const common::Run& run, const ListEntry& entry) {
   PreparedEntry prepared;
   prepared.compressed = entry.command == 'c';
   prepared.error = open_listed_file(run, entry.path.c_str(), prepared.file);

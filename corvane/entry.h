@@ -35,7 +35,7 @@ struct PreparedEntry {
 
 // Opens the listed file of `entry` (a `c` or `u` entry) and takes its reported length; the
 // error, if any, is recorded at the step kOpened. A file the run writes is refused.
-PreparedEntry open_entry(const common::RunFiles& run, const ListEntry& entry);
+PreparedEntry open_entry(const common::Run& run, const ListEntry& entry);
 
 // The most bytes the opened entry can take in the staging file, judged from its reported
 // length: a stored file's length (it may still grow), a code stream's worst case.

@@ -1,5 +1,6 @@
 // Opening a container for the modes that read one, and reporting every problem found in it.
 #include <cstdio>
+#include <string>
 
 #include "common/fail.h"
 #include "common/files.h"
@@ -14,7 +15,49 @@ int printed(int status) {
   return std::fflush(stdout) == 0 && std::ferror(stdout) == 0 ? status : kNothingDone;
 }
 
-size_t load_container(common::RunFiles& run, const char* path, std::FILE*& file,
+int printed_to(std::FILE* out, int status) {
+  const bool ok = std::fflush(out) == 0 && std::ferror(out) == 0;
+  return printed(ok ? status : kNothingDone);
+}
+
+std::string describe(const Problem& problem, const ContainerInfo& info) {
+  const ContainerEntry* entry =
+      problem.entry < info.entries.size() ? &info.entries[problem.entry] : nullptr;
+  char text[128];
+  switch (problem.kind) {
+    case ProblemKind::kNoHeader:
+      return "The file is shorter than a container's two header words";
+    case ProblemKind::kBadDataOffset:
+      std::snprintf(text, sizeof text, "Data area offset %u is not 8 + 4 n inside the file",
+                    info.data_offset);
+      break;
+    case ProblemKind::kChecksum:
+      std::snprintf(text, sizeof text,
+                    "Checksum word 0x%08X does not match the bytes after it (their sum: 0x%08X)",
+                    info.checksum_word, info.byte_sum);
+      break;
+    case ProblemKind::kBit31:
+      std::snprintf(text, sizeof text, "Entry %zu: bit 31 of its offset word is set",
+                    problem.entry);
+      break;
+    case ProblemKind::kOutsideDataArea:
+      std::snprintf(text, sizeof text, "Entry %zu: offset %u lies outside the data area",
+                    problem.entry, entry->offset);
+      break;
+    case ProblemKind::kOutOfOrder:
+      std::snprintf(text, sizeof text,
+                    "Entry %zu: offset %u comes before the entry listed before it", problem.entry,
+                    entry->offset);
+      break;
+    case ProblemKind::kNoLengthWord:
+      std::snprintf(text, sizeof text, "Entry %zu: compressed, but too short for its length word",
+                    problem.entry);
+      break;
+  }
+  return text;
+}
+
+size_t load_container(common::Run& run, const char* path, std::FILE*& file,
                       ContainerInfo& info) {
   file = common::open_input(path, true);
   if (file == nullptr) common::fail(kNothingDone, "Can't open container '%s'\n", path);
@@ -29,34 +72,7 @@ size_t load_container(common::RunFiles& run, const char* path, std::FILE*& file,
       common::fail(kNothingDone, "Error -- Can't allocate memory for container '%s'\n", path);
   }
   for (const Problem& problem : info.problems) {
-    const ContainerEntry* entry =
-        problem.entry < info.entries.size() ? &info.entries[problem.entry] : nullptr;
-    switch (problem.kind) {
-      case ProblemKind::kNoHeader:
-        std::printf("The file is shorter than a container's two header words\n");
-        break;
-      case ProblemKind::kBadDataOffset:
-        std::printf("Data area offset %u is not 8 + 4 n inside the file\n", info.data_offset);
-        break;
-      case ProblemKind::kChecksum:
-        std::printf("Checksum word 0x%08X does not match the bytes after it (their sum: 0x%08X)\n",
-                    info.checksum_word, info.byte_sum);
-        break;
-      case ProblemKind::kBit31:
-        std::printf("Entry %zu: bit 31 of its offset word is set\n", problem.entry);
-        break;
-      case ProblemKind::kOutsideDataArea:
-        std::printf("Entry %zu: offset %u lies outside the data area\n", problem.entry,
-                    entry->offset);
-        break;
-      case ProblemKind::kOutOfOrder:
-        std::printf("Entry %zu: offset %u comes before the entry listed before it\n", problem.entry,
-                    entry->offset);
-        break;
-      case ProblemKind::kNoLengthWord:
-        std::printf("Entry %zu: compressed, but too short for its length word\n", problem.entry);
-        break;
-    }
+    std::printf("%s\n", describe(problem, info).c_str());
   }
   return info.problems.size();
 }

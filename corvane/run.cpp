@@ -2,6 +2,7 @@
 #include "run.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -14,48 +15,73 @@
 
 namespace corvane {
 
+namespace {
+
+constexpr const char* kBanner =
+    "-- corvane -- creates a SOL, SAV, PKK or MPK file from a file list --\n\n";
+
+constexpr const char* kHelp =
+    "corvane [-j N] <file list> <SOL, SAV, PKK or MPK file to create>\n"
+    "    builds a container\n"
+    "corvane -l [--json] <container>\n"
+    "    lists the header and every entry, and checks them; --json as JSON Lines\n"
+    "corvane -t [--json] [-j N] <container>\n"
+    "    checks everything -l checks and decodes every compressed entry\n"
+    "corvane -x [-f] [-q] [-j N] <container> <folder>\n"
+    "    writes every entry to <folder>/N.bin and a list.txt that rebuilds the\n"
+    "    container; -f replaces files that exist\n"
+    "-j N  threads (default: one per core); -q  errors only; --progress, --no-progress\n"
+    "--  ends the options; -h, --help; -V, --version\n";
+
+bool has(const std::string& letters, char letter) {
+  return letters.find(letter) != std::string::npos;
+}
+
+}  // namespace
+
 int run(int argc, char** argv) {
   common::prepare_process();
-  common::RunFiles files;
+  common::Run files;
   common::watch_interrupts(files.interruption());
-  std::printf("-- corvane -- creates a SOL, SAV, PKK or MPK file from a file list --\n\n");
-  const common::Arguments args = common::parse_arguments(argc, argv, "jltxf");
+  const common::Arguments args = common::parse_arguments(argc, argv, "jltxfq");
   const char mode = common::mode_letter(args, "ltx");
   const size_t paths = args.paths.size();
-  // -f goes with -x, -j with the build and the modes that work on many entries at once.
-  const bool force = args.letters.find('f') != std::string::npos;
-  const bool fits = !args.bad && mode != '?' && (!force || mode == 'x') &&
-                    (args.threads == 0 || mode != 'l');
-  const unsigned threads =
-      args.threads != 0 ? args.threads : std::max(1u, std::thread::hardware_concurrency());
+  // Each option goes with the modes it means something to; -j and progress with the build too.
+  const bool force = has(args.letters, 'f'), quiet = has(args.letters, 'q');
+  const auto only = [mode](bool given, const char* modes) {
+    return !given || std::strchr(modes, mode == 0 ? 'b' : mode) != nullptr;
+  };
+  const bool fits = !args.bad && mode != '?' && only(force, "x") && only(quiet, "x") &&
+                    only(args.threads != 0, "btx") && only(args.json, "lt") &&
+                    only(args.progress != 0, "btx");
+  // With --json standard output carries the listing: the banner and every message go to
+  // standard error.
+  const int data = fits && args.json ? common::take_standard_output() : -1;
+  files.console.configure(quiet, args.progress > 0   ? common::ProgressMode::kOn
+                                 : args.progress < 0 ? common::ProgressMode::kOff
+                                                     : common::ProgressMode::kAuto);
+  if (!quiet) std::printf("%s", kBanner);
   if (args.help && !args.bad) {
-    std::printf(
-        "corvane [-j N] <file list> <SOL, SAV, PKK or MPK file to create>\n"
-        "    builds a container; -j N encodes on N threads (default: one per core)\n"
-        "corvane -l <container>\n"
-        "    lists the header and every entry, and checks them\n"
-        "corvane -t <container>\n"
-        "    checks everything -l checks and decodes every compressed entry in memory\n"
-        "corvane -x [-f] <container> <folder>\n"
-        "    writes every entry to <folder>/N.bin and a list.txt that rebuilds the\n"
-        "    container; -f replaces files that exist\n"
-        "--  ends the options; --help, --version\n");
+    std::printf("%s", kHelp);
     return 0;
   }
   if (args.version && !args.bad) {
     std::printf("corvane %s\n", PROJECT_VERSION);
     return 0;
   }
+  const unsigned threads =
+      args.threads != 0 ? args.threads : std::max(1u, std::thread::hardware_concurrency());
   if (fits && mode == 0 && paths == 2 && args.letters.empty()) {
     return build(files, args.paths[0], args.paths[1], threads);
   }
   if (fits && (mode == 'l' || mode == 't') && paths == 1) {
-    return mode == 'l' ? list_container(files, args.paths[0])
-                       : test_container(files, args.paths[0], threads);
+    return mode == 'l' ? list_container(files, args.paths[0], data)
+                       : test_container(files, args.paths[0], threads, data);
   }
   if (fits && mode == 'x' && paths == 2) {
     return unpack_container(files, args.paths[0], args.paths[1], force, threads);
   }
+  if (quiet) std::printf("%s", kBanner);
   std::printf("Usage: corvane <file list> <SOL, SAV, PKK or MPK file to create>\n");
   // A wrong command line of the build keeps its old status; one that asks for a mode is an
   // error a script must see.

@@ -49,7 +49,7 @@ struct Task {
 
 }  // namespace
 
-int unpack_container(common::RunFiles& run, const char* path, const char* folder_path,
+int unpack_container(common::Run& run, const char* path, const char* folder_path,
                      bool overwrite, unsigned threads) {
   std::FILE* file = nullptr;
   ContainerInfo info;
@@ -58,8 +58,10 @@ int unpack_container(common::RunFiles& run, const char* path, const char* folder
   }
   // Opened once: every file goes into this folder, whatever happens to its path meanwhile.
   common::Folder folder;
-  if (common::open_folder(folder_path, true, folder) != common::FolderError::kNone) {
-    common::fail(kNothingDone, "Can't create folder '%s'\n", folder_path);
+  const common::FolderError made = common::open_folder(folder_path, true, folder);
+  if (made != common::FolderError::kNone) {
+    common::fail(kNothingDone, "Can't create folder '%s': %s\n", folder_path,
+                 common::folder_reason(made));
   }
   // Numbers as wide as the last one needs, so that the names sort in list order.
   const std::string last = std::to_string(info.entries.empty() ? 0 : info.entries.size() - 1);

@@ -3,15 +3,24 @@
 
 #include "common/fail.h"
 #include "common/files.h"
+#include "modes.h"
 
 namespace pellux {
 
-void open_archive_file(common::RunFiles& run, const char* path, int status, Archive& archive) {
+void open_archive_file(common::Run& run, const char* path, int status, Archive& archive) {
   archive.file = common::open_input(path, true);
   if (archive.file == nullptr) common::fail(status, "Can't open input FST file '%s'\n", path);
   common::FileId id;
   if (common::identify(archive.file, id)) run.add_input(id);
   archive.length = common::regular_file_size(archive.file);
+}
+
+void open_folder_or_fail(const char* path, common::Folder& folder) {
+  const common::FolderError error = common::open_folder(path, true, folder);
+  if (error != common::FolderError::kNone) {
+    common::fail(kNothingDone, "Can't create folder '%s': %s\n", path,
+                 common::folder_reason(error));
+  }
 }
 
 void read_archive_table(Archive& archive, int status) {

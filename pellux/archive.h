@@ -17,9 +17,13 @@ using fst::TocRecord;
 
 // Opens the archive at `path` without waiting on it and records it as the run's input, or ends
 // the process with `status` and the message.
-void open_archive_file(common::RunFiles& run, const char* path, int status, Archive& archive);
+void open_archive_file(common::Run& run, const char* path, int status, Archive& archive);
 
 // Reads the table of the opened archive, or ends the process with `status` and the message.
 void read_archive_table(Archive& archive, int status);
+
+// Opens (and makes, with every folder on the way) the folder the run writes into, or ends the
+// process with the message and the reason.
+void open_folder_or_fail(const char* path, common::Folder& folder);
 
 }  // namespace pellux

@@ -70,7 +70,7 @@ void read_and_encode(NewEntry& entry, lzw::Encoder* encoder) {
 // The state of one creation. A failure leaves nothing under the archive's name: fail_run
 // removes what was written.
 struct Creation {
-  common::RunFiles& run;
+  common::Run& run;
   const char* archive_path;
   common::OutputFile archive;
   common::FileId replaced;  // the file the archive replaces, if any
@@ -96,7 +96,7 @@ struct Creation {
 
 }  // namespace
 
-int create_archive(common::RunFiles& run, const char* archive_path, const char* manifest_path,
+int create_archive(common::Run& run, const char* archive_path, const char* manifest_path,
                    bool replace, unsigned threads) {
   Creation creation{run, archive_path, {}, {}, false};
   std::FILE* manifest = common::open_input(manifest_path, true);
@@ -184,6 +184,7 @@ int create_archive(common::RunFiles& run, const char* archive_path, const char* 
                                      int64_t{64} << 20, std::move(steps));
   std::vector<fst::TocRecord> records;
   int64_t offset = table_size;
+  run.console.start_progress(lines.size(), 0);
   for (size_t i = 0; i < lines.size(); ++i) {
     bool worked = false;
     NewEntry entry = work.take(offset, worked);
@@ -220,14 +221,16 @@ int create_archive(common::RunFiles& run, const char* archive_path, const char* 
     records.push_back(fst::make_record(offset, static_cast<int64_t>(entry.stored_size),
                                        static_cast<int64_t>(entry.size), lines[i].name));
     offset += static_cast<int64_t>(entry.stored_size);
+    run.console.advance(1, entry.size);
   }
   const std::vector<uint8_t> table = fst::table_bytes(records);
   if (!creation.archive.write_at(0, table.data(), table.size()) ||
       creation.archive.finish() != common::OutputError::kNone) {
     common::fail_run(creation.run, 1, "Error writing %s\n", archive_path);
   }
-  std::printf("Created %s: %zu entries, %lld bytes\n", archive_path, lines.size(),
-              static_cast<long long>(offset));
+  run.console.clear();
+  run.console.say("Created %s: %zu %s, %lld bytes\n", archive_path, lines.size(),
+                  lines.size() == 1 ? "entry" : "entries", static_cast<long long>(offset));
   return printed(0);
 }
 

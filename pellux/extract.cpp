@@ -25,15 +25,15 @@ constexpr int kDecodeSlack = 16;
 
 }  // namespace
 
-int extract_one(common::RunFiles& run, const char* archive_path, const char* requested,
-                const char* output_path) {
+int extract_one(common::Run& run, const char* archive_path, const char* requested,
+                const char* output_path, int data) {
   Archive opened;
   open_archive_file(run, archive_path, 1, opened);
   std::FILE* archive = opened.file;
   // The output is never the archive, however it is named; it is emptied only once that is
   // known, and again after any failure.
   common::OutputFile output;
-  switch (output.open_kept(run, output_path)) {
+  switch (data >= 0 ? output.adopt_stream(run, data) : output.open_kept(run, output_path)) {
     case common::OutputError::kNone:
       break;
     case common::OutputError::kIsInput:

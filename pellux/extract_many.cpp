@@ -18,25 +18,26 @@ namespace pellux {
 namespace {
 
 // Prints the message for a file that could not be written; false for every outcome but kNone.
-bool report_output(common::OutputError error, const std::string& shown, size_t index) {
+bool report_output(common::Console& console, common::OutputError error, const std::string& shown,
+                   size_t index) {
   switch (error) {
     case common::OutputError::kNone:
       return true;
     case common::OutputError::kWrittenBefore:
       // Only a platform that folds more letters than lookup does gets here.
-      std::printf("Skipped entry %zu: %s was already taken by an earlier entry\n", index,
-                  shown.c_str());
+      console.warn("Skipped entry %zu: %s was already taken by an earlier entry\n", index,
+                   shown.c_str());
       return false;
     case common::OutputError::kIsInput:
-      std::printf("Can't replace %s: it is the archive being read\n", shown.c_str());
+      console.warn("Can't replace %s: it is the archive being read\n", shown.c_str());
       return false;
     case common::OutputError::kExists:
     case common::OutputError::kCannotCreate:
-      std::printf("Can't create %s: it exists, or is not a plain file (-f replaces a file)\n",
-                  shown.c_str());
+      console.warn("Can't create %s: it exists, or is not a plain file (-f replaces a file)\n",
+                   shown.c_str());
       return false;
     case common::OutputError::kWriteFailed:
-      std::printf("Error writing %s\n", shown.c_str());
+      console.warn("Error writing %s\n", shown.c_str());
       return false;
   }
   return false;
@@ -69,15 +70,22 @@ struct Task {
 
 }  // namespace
 
-int extract_many(common::RunFiles& run, const char* archive_path, const char* folder_path,
-                 const std::vector<const char*>& patterns, bool overwrite, unsigned threads) {
+int extract_many(common::Run& run, const char* archive_path, const char* folder_path,
+                 const std::vector<const char*>& patterns, bool overwrite, unsigned threads,
+                 int data) {
   Archive archive;
   open_archive_file(run, archive_path, kNothingDone, archive);
   read_archive_table(archive, kNothingDone);
   // Opened once: every entry goes into this folder, whatever happens to its path meanwhile.
+  // Without a folder (-O), every entry goes to standard output, one after the other.
   common::Folder folder;
-  if (common::open_folder(folder_path, true, folder) != common::FolderError::kNone) {
-    common::fail(kNothingDone, "Can't create folder '%s'\n", folder_path);
+  common::OutputFile stream;
+  if (folder_path == nullptr) {
+    if (stream.adopt_stream(run, data) != common::OutputError::kNone) {
+      common::fail(kNothingDone, "Can't write to standard output\n");
+    }
+  } else {
+    open_folder_or_fail(folder_path, folder);
   }
   // Records that share data could give far more than the archive holds; no others can.
   const uint64_t most = archive.length < 0
@@ -107,9 +115,10 @@ int extract_many(common::RunFiles& run, const char* archive_path, const char* fo
         if (!chosen) return task;
         task.shown = common::escape_name(base);
         task.overlaps = overlaps[i];
-        if (!fst::is_safe_file_name(base)) {
+        // Names matter only for files: standard output takes every chosen entry.
+        if (folder_path != nullptr && !fst::is_safe_file_name(base)) {
           task.plan = Plan::kRefused;
-        } else if (!taken.insert(folded(base)).second) {
+        } else if (folder_path != nullptr && !taken.insert(folded(base)).second) {
           task.plan = Plan::kSkipped;  // lookup would find the earlier one
         } else if (record.uncompressed_size >= 0 &&
                    given + static_cast<uint64_t>(record.uncompressed_size) > most) {
@@ -119,8 +128,10 @@ int extract_many(common::RunFiles& run, const char* archive_path, const char* fo
         } else {
           task.plan = Plan::kWrite;
           given += static_cast<uint64_t>(record.uncompressed_size);
-          task.out = std::make_unique<common::OutputFile>();
-          task.created = task.out->create_in(run, folder, base, overwrite);
+          if (folder_path != nullptr) {
+            task.out = std::make_unique<common::OutputFile>();
+            task.created = task.out->create_in(run, folder, base, overwrite);
+          }
         }
         return task;
       },
@@ -133,12 +144,15 @@ int extract_many(common::RunFiles& run, const char* archive_path, const char* fo
       // damaged entry is still written.
       [&](Task& task, unsigned worker) {
         if (task.plan != Plan::kWrite || task.created != common::OutputError::kNone) return;
-        common::OutputFile& out = *task.out;
+        common::OutputFile& out = task.out ? *task.out : stream;
         task.judged = fst::judge_entry(
             archive, archive.toc[task.index], 16, buffers[worker],
             [&out](const uint8_t* bytes, size_t count) { return out.write(bytes, count); });
-        if (task.judged.verdict == fst::Verdict::kOutside ||
-            task.judged.verdict == fst::Verdict::kNoMemory) {
+        if (!task.out) {
+          task.finished = task.judged.sink_stopped ? common::OutputError::kWriteFailed
+                                                   : common::OutputError::kNone;
+        } else if (task.judged.verdict == fst::Verdict::kOutside ||
+                   task.judged.verdict == fst::Verdict::kNoMemory) {
           out.abandon();
         } else {
           task.finished =
@@ -147,53 +161,57 @@ int extract_many(common::RunFiles& run, const char* archive_path, const char* fo
       }};
   common::OrderedWork<Task> work(archive.toc.size(), workers, 8 * size_t{workers},
                                  fst::kWorkBudget, std::move(steps));
+  common::Console& console = run.console;
+  console.start_progress(archive.toc.size(), 0);
   size_t written = 0, failed = 0;
   bool damaged = false;
   for (size_t i = 0; i < archive.toc.size(); ++i) {
     bool worked = false;
     Task task = work.take(0, worked);
     if (!worked) work.work_here(task);
+    console.advance(1, task.judged.count);
     const char* shown = task.shown.c_str();
     failed += task.plan == Plan::kNotChosen ? 0 : 1;
     switch (task.plan) {
       case Plan::kNotChosen:
         continue;
       case Plan::kSkipped:
-        std::printf("Skipped entry %zu: %s was already taken by an earlier entry\n", i, shown);
+        console.warn("Skipped entry %zu: %s was already taken by an earlier entry\n", i, shown);
         continue;
       case Plan::kRefused:
-        std::printf("Refused entry %zu: '%s' cannot be a file name in the folder\n", i, shown);
+        console.warn("Refused entry %zu: '%s' cannot be a file name in the folder\n", i, shown);
         continue;
       case Plan::kTooMuch:
-        std::printf("Refused entry %zu: %s would take the archive's overlapping entries past %llu "
-                    "bytes\n",
-                    i, shown, static_cast<unsigned long long>(most));
+        console.warn(
+            "Refused entry %zu: %s would take the archive's overlapping entries past %llu "
+            "bytes\n",
+            i, shown, static_cast<unsigned long long>(most));
         continue;
       case Plan::kUnreadable:
-        std::printf("Error reading entry %zu (%s) from FST\n", i, shown);
+        console.warn("Error reading entry %zu (%s) from FST\n", i, shown);
         continue;
       case Plan::kWrite:
         break;
     }
-    if (!report_output(task.created, task.shown, i)) continue;
+    if (!report_output(console, task.created, task.shown, i)) continue;
     const fst::Verdict verdict = task.judged.verdict;
     if (verdict == fst::Verdict::kOutside || verdict == fst::Verdict::kNoMemory) {
-      std::printf("Error reading entry %zu (%s) from FST\n", i, shown);
+      console.warn("Error reading entry %zu (%s) from FST\n", i, shown);
       continue;
     }
     if (verdict == fst::Verdict::kFewer || verdict == fst::Verdict::kMore) {
-      std::printf("Warning -- %s: decompressed size does not match the FST's stored value\n",
-                  shown);
+      console.warn("Warning -- %s: decompressed size does not match the FST's stored value\n",
+                   shown);
     } else if (verdict == fst::Verdict::kNoEnd) {
-      std::printf("Warning -- %s: its stream stops before its END\n", shown);
+      console.warn("Warning -- %s: its stream stops before its END\n", shown);
     }
     if (task.overlaps >= 0) {
-      std::printf("Warning -- %s: its data overlaps entry %lld's\n", shown,
-                  static_cast<long long>(task.overlaps));
+      console.warn("Warning -- %s: its data overlaps entry %lld's\n", shown,
+                   static_cast<long long>(task.overlaps));
     }
     damaged = damaged || verdict != fst::Verdict::kSound || task.overlaps >= 0;
-    if (report_output(task.finished, task.shown, i)) {
-      std::printf("Extracted %s\n", shown);
+    if (report_output(console, task.finished, task.shown, i)) {
+      console.say("Extracted %s\n", shown);
       --failed;
       ++written;
     }
@@ -201,10 +219,15 @@ int extract_many(common::RunFiles& run, const char* archive_path, const char* fo
   // A pattern that chooses nothing is an entry the caller asked for and did not get.
   for (size_t p = 0; p < patterns.size(); ++p) {
     if (matched[p]) continue;
-    std::printf("No entry matches '%s'\n", common::escape_name(patterns[p]).c_str());
+    console.warn("No entry matches '%s'\n", common::escape_name(patterns[p]).c_str());
     ++failed;
   }
-  std::printf("%zu entries extracted, %zu not\n", written, failed);
+  if (folder_path == nullptr && stream.finish() != common::OutputError::kNone) {
+    console.warn("Error writing to standard output\n");
+    ++failed;
+  }
+  console.clear();
+  console.say("%zu %s extracted, %zu not\n", written, written == 1 ? "entry" : "entries", failed);
   return printed(failed == 0 && !damaged ? 0 : kSomeFailed);
 }
 

@@ -14,36 +14,65 @@
 
 namespace pellux {
 
+namespace {
+
+constexpr const char* kBanner = "-- pellux -- read and extract a file from an FST or DPK file --\n\n";
+
+constexpr const char* kHelp =
+    "pellux <FST file> <file to extract> <file to create, or - for standard output>\n"
+    "    extracts the first entry whose name matches, ignoring directories and case\n"
+    "pellux -l [--json | -1] <FST file>\n"
+    "    lists every entry: index, stored and uncompressed size, kind, offset, name;\n"
+    "    --json one JSON object per line, -1 the names only\n"
+    "pellux -t [--json] [-j N] <FST file>\n"
+    "    decodes every entry and reports each damaged one\n"
+    "pellux -x [-f] [-q] [-j N] <FST file> <folder> [pattern ...]\n"
+    "pellux -x -O [-q] <FST file> [pattern ...]\n"
+    "    extracts every entry, or those whose name matches a pattern (* and ?), into\n"
+    "    the folder under its name (-f replaces files that exist), or to standard output\n"
+    "pellux -u [-f] [-q] [-j N] <FST file> <folder>\n"
+    "    unpacks every entry under its stored path into <folder>/files, and writes\n"
+    "    <folder>/manifest.txt, from which -c builds the archive again\n"
+    "pellux -c [-f] [-q] [-j N] <FST file to create> <manifest>\n"
+    "    creates an archive from a manifest\n"
+    "-j N  threads (default: one per core); -q  errors only; --progress, --no-progress\n"
+    "--  ends the options; -h, --help; -V, --version\n";
+
+bool has(const std::string& letters, char letter) {
+  return letters.find(letter) != std::string::npos;
+}
+
+}  // namespace
+
 int run(int argc, char** argv) {
   common::prepare_process();
-  common::RunFiles files;
+  common::Run files;
   common::watch_interrupts(files.interruption());
-  std::printf("-- pellux -- read and extract a file from an FST or DPK file --\n\n");
-  const common::Arguments args = common::parse_arguments(argc, argv, "ltxucfj");
+  const common::Arguments args = common::parse_arguments(argc, argv, "ltxucfjq1O");
   const char mode = common::mode_letter(args, "ltxuc");
   const size_t paths = args.paths.size();
-  // -f goes with the modes that write files, -j with those that work on many entries at once.
-  const bool force = args.letters.find('f') != std::string::npos;
-  const bool fits = !args.bad && mode != '?' &&
-                    (!force || (mode != 0 && std::strchr("xuc", mode) != nullptr)) &&
-                    (args.threads == 0 || (mode != 0 && std::strchr("txuc", mode) != nullptr));
+  const std::string& letters = args.letters;
+  // Each option goes with the modes it means something to.
+  const bool force = has(letters, 'f'), quiet = has(letters, 'q'), names = has(letters, '1'),
+             to_output = has(letters, 'O');
+  const auto only = [mode](bool given, const char* modes) {
+    return !given || (mode != 0 && std::strchr(modes, mode) != nullptr);
+  };
+  const bool fits = !args.bad && mode != '?' && only(force, "xuc") && only(quiet, "xuc") &&
+                    only(args.threads != 0, "txuc") && only(names, "l") && only(to_output, "x") &&
+                    only(args.json, "lt") && only(args.progress != 0, "txuc") &&
+                    !(names && args.json) && !(to_output && force);
+  // Standard output carries data for -O, --json, -1 and an output of "-": then the banner and
+  // every message go to standard error.
+  const bool data_out = fits && (to_output || args.json || names ||
+                                 (mode == 0 && paths == 3 && std::string(args.paths[2]) == "-"));
+  const int data = data_out ? common::take_standard_output() : -1;
+  files.console.configure(quiet, args.progress > 0   ? common::ProgressMode::kOn
+                                 : args.progress < 0 ? common::ProgressMode::kOff
+                                                     : common::ProgressMode::kAuto);
+  if (!quiet) std::printf("%s", kBanner);
   if (args.help && !args.bad) {
-    std::printf(
-        "pellux <FST file> <file to extract> <file to create>\n"
-        "    extracts the first entry whose name matches, ignoring directories and case\n"
-        "pellux -l <FST file>\n"
-        "    lists every entry: index, stored and uncompressed size, kind, offset, name\n"
-        "pellux -t <FST file>\n"
-        "    decodes every entry in memory and reports each damaged one\n"
-        "pellux -x [-f] <FST file> <folder> [pattern ...]\n"
-        "    extracts every entry, or those whose name matches a pattern (* and ?), into\n"
-        "    the folder under its name; -f replaces files that exist\n"
-        "pellux -u [-f] <FST file> <folder>\n"
-        "    unpacks every entry under its stored path into <folder>/files, and writes\n"
-        "    <folder>/manifest.txt, from which -c builds the archive again\n"
-        "pellux -c [-f] [-j N] <FST file to create> <manifest>\n"
-        "    creates an archive from a manifest, on N threads (default: one per core)\n"
-        "--  ends the options; --help, --version\n");
+    std::printf("%s", kHelp);
     return 0;
   }
   if (args.version && !args.bad) {
@@ -52,16 +81,21 @@ int run(int argc, char** argv) {
   }
   const unsigned threads =
       args.threads != 0 ? args.threads : std::max(1u, std::thread::hardware_concurrency());
-  if (fits && mode == 0 && paths == 3 && args.letters.empty()) {
-    return extract_one(files, args.paths[0], args.paths[1], args.paths[2]);
+  if (fits && mode == 0 && paths == 3 && letters.empty()) {
+    return extract_one(files, args.paths[0], args.paths[1], args.paths[2], data);
   }
-  if (fits && (mode == 'l' || mode == 't') && paths == 1) {
-    return mode == 'l' ? list_archive(files, args.paths[0])
-                       : test_archive(files, args.paths[0], threads);
+  if (fits && mode == 'l' && paths == 1) {
+    return list_archive(files, args.paths[0],
+                        args.json ? ListForm::kJson : names ? ListForm::kNames : ListForm::kTable,
+                        data);
   }
-  if (fits && mode == 'x' && paths >= 2) {
-    const std::vector<const char*> patterns(args.paths.begin() + 2, args.paths.end());
-    return extract_many(files, args.paths[0], args.paths[1], patterns, force, threads);
+  if (fits && mode == 't' && paths == 1) return test_archive(files, args.paths[0], threads, data);
+  if (fits && mode == 'x' && paths >= (to_output ? 1u : 2u)) {
+    const size_t first = to_output ? 1 : 2;
+    const std::vector<const char*> patterns(args.paths.begin() + static_cast<long>(first),
+                                            args.paths.end());
+    return extract_many(files, args.paths[0], to_output ? nullptr : args.paths[1], patterns,
+                        force, to_output ? 1 : threads, data);
   }
   if (fits && mode == 'u' && paths == 2) {
     return unpack_archive(files, args.paths[0], args.paths[1], force, threads);
@@ -69,6 +103,7 @@ int run(int argc, char** argv) {
   if (fits && mode == 'c' && paths == 2) {
     return create_archive(files, args.paths[0], args.paths[1], force, threads);
   }
+  if (quiet) std::printf("%s", kBanner);
   std::printf("Usage: pellux <FST file> <file to extract> <file to create>\n\n");
   std::printf("    The name of the file to extract should *not* contain path info.\n");
   std::printf("    pellux will ignore any directory path given it.\n");

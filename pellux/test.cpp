@@ -11,7 +11,7 @@
 
 namespace pellux {
 
-int test_archive(common::RunFiles& run, const char* archive_path, unsigned threads) {
+int test_archive(common::Run& run, const char* archive_path, unsigned threads, int data) {
   Archive archive;
   open_archive_file(run, archive_path, kNothingDone, archive);
   read_archive_table(archive, kNothingDone);
@@ -36,6 +36,11 @@ int test_archive(common::RunFiles& run, const char* archive_path, unsigned threa
       }};
   common::OrderedWork<Task> work(archive.toc.size(), workers, 8 * size_t{workers},
                                  fst::kWorkBudget, std::move(steps));
+  // With --json, one object per entry and a total go to standard output, and nothing else.
+  std::FILE* json = data >= 0 ? fdopen(data, "wb") : nullptr;
+  const auto report = [json](const char* format, auto... values) {
+    if (json == nullptr) std::printf(format, values...);
+  };
   size_t damaged = 0;
   for (size_t i = 0; i < archive.toc.size(); ++i) {
     bool worked = false;
@@ -44,37 +49,56 @@ int test_archive(common::RunFiles& run, const char* archive_path, unsigned threa
     const fst::Judged& judged = task.second;
     const TocRecord& record = archive.toc[i];
     const std::string name = common::escape_name(fst::record_name(record));
+    const char* verdict = "overlaps";
     ++damaged;
     if (overlaps[i] >= 0) {
-      std::printf("Entry %zu (%s): its data overlaps entry %lld's\n", i, name.c_str(),
-                  static_cast<long long>(overlaps[i]));
-      continue;
+      report("Entry %zu (%s): its data overlaps entry %lld's\n", i, name.c_str(),
+             static_cast<long long>(overlaps[i]));
+    } else {
+      switch (judged.verdict) {
+        case fst::Verdict::kSound:
+          verdict = "sound";
+          --damaged;
+          break;
+        case fst::Verdict::kOutside:
+          verdict = "outside";
+          report("Entry %zu (%s): its data does not lie inside the archive\n", i, name.c_str());
+          break;
+        case fst::Verdict::kNoMemory:
+          verdict = "no memory";
+          report("Entry %zu (%s): no memory to test it\n", i, name.c_str());
+          break;
+        case fst::Verdict::kMore:
+          verdict = "more";
+          report("Entry %zu (%s): decodes to more than %d bytes\n", i, name.c_str(),
+                 record.uncompressed_size);
+          break;
+        case fst::Verdict::kFewer:
+          verdict = "fewer";
+          report("Entry %zu (%s): decodes to %llu bytes, not %d\n", i, name.c_str(),
+                 static_cast<unsigned long long>(judged.count), record.uncompressed_size);
+          break;
+        case fst::Verdict::kNoEnd:
+          verdict = "no end";
+          report("Entry %zu (%s): its stream stops before its END\n", i, name.c_str());
+          break;
+      }
     }
-    switch (judged.verdict) {
-      case fst::Verdict::kSound:
-        --damaged;
-        break;
-      case fst::Verdict::kOutside:
-        std::printf("Entry %zu (%s): its data does not lie inside the archive\n", i, name.c_str());
-        break;
-      case fst::Verdict::kNoMemory:
-        std::printf("Entry %zu (%s): no memory to test it\n", i, name.c_str());
-        break;
-      case fst::Verdict::kMore:
-        std::printf("Entry %zu (%s): decodes to more than %d bytes\n", i, name.c_str(),
-                    record.uncompressed_size);
-        break;
-      case fst::Verdict::kFewer:
-        std::printf("Entry %zu (%s): decodes to %zu bytes, not %d\n", i, name.c_str(),
-                    static_cast<size_t>(judged.count), record.uncompressed_size);
-        break;
-      case fst::Verdict::kNoEnd:
-        std::printf("Entry %zu (%s): its stream stops before its END\n", i, name.c_str());
-        break;
+    if (json != nullptr) {
+      const bool sound = std::string_view(verdict) == "sound";
+      std::fprintf(json, "%s,\"verdict\":\"%s\",\"decoded\":%llu}\n",
+                   json_entry(i, record, !sound).c_str(), verdict,
+                   static_cast<unsigned long long>(judged.count));
     }
   }
-  std::printf("%zu entries tested, %zu damaged\n", archive.toc.size(), damaged);
-  return printed(damaged == 0 ? 0 : kSomeFailed);
+  const size_t count = archive.toc.size();
+  report("%zu %s tested, %zu damaged\n", count, count == 1 ? "entry" : "entries", damaged);
+  if (json == nullptr) return printed(damaged == 0 ? 0 : kSomeFailed);
+  std::fprintf(json,
+               "{\"version\":1,\"type\":\"total\",\"entries\":%zu,\"damaged\":%zu,"
+               "\"verdict\":\"%s\"}\n",
+               count, damaged, damaged == 0 ? "sound" : "damaged");
+  return printed_to(json, damaged == 0 ? 0 : kSomeFailed);
 }
 
 }  // namespace pellux

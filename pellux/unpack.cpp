@@ -98,17 +98,17 @@ struct Task {
 
 }  // namespace
 
-int unpack_archive(common::RunFiles& run, const char* archive_path, const char* folder_path,
+int unpack_archive(common::Run& run, const char* archive_path, const char* folder_path,
                    bool replace, unsigned threads) {
   Archive archive;
   open_archive_file(run, archive_path, kNothingDone, archive);
   read_archive_table(archive, kNothingDone);
   common::Folder folder, files;
-  if (common::open_folder(folder_path, true, folder) != common::FolderError::kNone) {
-    common::fail(kNothingDone, "Can't create folder '%s'\n", folder_path);
-  }
-  if (common::open_subfolder(folder, kFilesFolder, files) != common::FolderError::kNone) {
-    common::fail(kNothingDone, "Can't create folder '%s/%s'\n", folder_path, kFilesFolder);
+  open_folder_or_fail(folder_path, folder);
+  const common::FolderError files_made = common::open_subfolder(folder, kFilesFolder, files);
+  if (files_made != common::FolderError::kNone) {
+    common::fail(kNothingDone, "Can't create folder '%s/%s': %s\n", folder_path, kFilesFolder,
+                 common::folder_reason(files_made));
   }
   const uint64_t most = archive.length < 0 ? UINT64_MAX
                                            : fst::kMostPerArchiveByte *
@@ -216,6 +216,8 @@ int unpack_archive(common::RunFiles& run, const char* archive_path, const char* 
       }};
   common::OrderedWork<Task> work(archive.toc.size(), workers, 8 * size_t{workers},
                                  fst::kWorkBudget, std::move(steps));
+  common::Console& console = run.console;
+  console.start_progress(archive.toc.size(), 0);
   std::string manifest = kManifestHeader;
   std::vector<std::string> differences;  // why pellux -c will not give these bytes again
   int64_t expected_offset = 4 + fst::kRecordSize * static_cast<int64_t>(archive.toc.size());
@@ -226,6 +228,7 @@ int unpack_archive(common::RunFiles& run, const char* archive_path, const char* 
     bool worked = false;
     Task task = work.take(0, worked);
     if (!worked) work.work_here(task);
+    console.advance(1, task.judged.count);
     const TocRecord& record = archive.toc[i];
     const std::string_view name = fst::record_name(record);
     const std::string shown = common::escape_name(name);
@@ -237,15 +240,15 @@ int unpack_archive(common::RunFiles& run, const char* archive_path, const char* 
     ++failed;
     switch (task.plan) {
       case Task::Plan::kTooMuch:
-        std::printf("Refused entry %zu: %s would take the archive's overlapping entries past %llu "
+        console.warn("Refused entry %zu: %s would take the archive's overlapping entries past %llu "
                     "bytes\n",
                     i, shown.c_str(), static_cast<unsigned long long>(most));
         continue;
       case Task::Plan::kUnreadable:
-        std::printf("Error reading entry %zu (%s) from FST\n", i, shown.c_str());
+        console.warn("Error reading entry %zu (%s) from FST\n", i, shown.c_str());
         continue;
       case Task::Plan::kNoFolder:
-        std::printf("Can't create folder '%s/%s'\n", folder_path, written.c_str());
+        console.warn("Can't create folder '%s/%s'\n", folder_path, written.c_str());
         continue;
       case Task::Plan::kWrite:
         break;
@@ -254,15 +257,15 @@ int unpack_archive(common::RunFiles& run, const char* archive_path, const char* 
     if (error == common::OutputError::kNone) {
       const fst::Verdict verdict = task.judged.verdict;
       if (verdict == fst::Verdict::kOutside || verdict == fst::Verdict::kNoMemory) {
-        std::printf("Error reading entry %zu (%s) from FST\n", i, shown.c_str());
+        console.warn("Error reading entry %zu (%s) from FST\n", i, shown.c_str());
         differences.push_back(number + " could not be read");
         continue;
       }
       if (verdict == fst::Verdict::kFewer || verdict == fst::Verdict::kMore) {
-        std::printf("Warning -- %s: decompressed size does not match the FST's stored value\n",
+        console.warn("Warning -- %s: decompressed size does not match the FST's stored value\n",
                     shown.c_str());
       } else if (verdict == fst::Verdict::kNoEnd) {
-        std::printf("Warning -- %s: its stream stops before its END\n", shown.c_str());
+        console.warn("Warning -- %s: its stream stops before its END\n", shown.c_str());
       }
       if (verdict != fst::Verdict::kSound) {
         damaged = true;
@@ -277,21 +280,21 @@ int unpack_archive(common::RunFiles& run, const char* archive_path, const char* 
       case common::OutputError::kWrittenBefore:
         break;
       case common::OutputError::kIsInput:
-        std::printf("Can't replace %s: it is the archive being read\n", written.c_str());
+        console.warn("Can't replace %s: it is the archive being read\n", written.c_str());
         continue;
       case common::OutputError::kExists:
       case common::OutputError::kCannotCreate:
-        std::printf("Can't create %s: it exists, or is not a plain file (-f replaces a file)\n",
+        console.warn("Can't create %s: it exists, or is not a plain file (-f replaces a file)\n",
                     written.c_str());
         continue;
       case common::OutputError::kWriteFailed:
-        std::printf("Error writing %s\n", written.c_str());
+        console.warn("Error writing %s\n", written.c_str());
         continue;
     }
     if (task.renamed) {
-      std::printf("Entry %zu (%s) is written as %s\n", i, shown.c_str(), written.c_str());
+      console.say("Entry %zu (%s) is written as %s\n", i, shown.c_str(), written.c_str());
     }
-    std::printf("Unpacked %s\n", written.c_str());
+    console.say("Unpacked %s\n", written.c_str());
     manifest += manifest_line(record.stored_size != record.uncompressed_size, task.relative, name);
     --failed;
     ++unpacked;
@@ -308,14 +311,16 @@ int unpack_archive(common::RunFiles& run, const char* archive_path, const char* 
                 : common::OutputError::kWriteFailed;
   }
   if (error != common::OutputError::kNone) {
-    std::printf("Can't write the manifest %s/%s\n", folder_path, kManifestName);
+    console.warn("Can't write the manifest %s/%s\n", folder_path, kManifestName);
     ++failed;
   }
   for (const std::string& difference : differences) {
-    std::printf("pellux -c will not give this archive byte for byte: %s\n",
+    console.say("pellux -c will not give this archive byte for byte: %s\n",
                 common::escape_name(difference).c_str());
   }
-  std::printf("%zu entries unpacked into %s, %zu not\n", unpacked, folder_path, failed);
+  console.clear();
+  console.say("%zu %s unpacked into %s, %zu not\n", unpacked, unpacked == 1 ? "entry" : "entries",
+              folder_path, failed);
   common::close_folder(files);
   common::close_folder(folder);
   return printed(failed == 0 && !damaged ? 0 : kSomeFailed);

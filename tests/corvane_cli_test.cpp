@@ -321,14 +321,14 @@ TEST(CorvaneCliTest, AnEntryLargerThanTheMemoryGoesThroughInPieces) {
   write_file(dir / "list", "c z\n");
   const ToolOptions small{.cwd = dir.path(), .address_space_limit = 64u << 20};
   EXPECT_EQ(corvane(dir, {"-j1", "list", "z.sol"}, small).status, 0);
-  EXPECT_EQ(corvane(dir, {"-t", "z.sol"}, small).output, kBanner + "1 entries tested, 0 damaged, 0 problems\n");
+  EXPECT_EQ(corvane(dir, {"-t", "z.sol"}, small).output, kBanner + "1 entry tested, 0 damaged, 0 problems\n");
   const std::string stream = read_file(dir / "z.sol").substr(16);
   write_file(dir / "z.fst", fst_table(1, {{266, static_cast<int32_t>(stream.size()), 1 << 30, "z"}}) + stream);
   const std::string program = tool_path("PELLUX_TOOL", PELLUX_PATH);
   const ToolRun one = run_tool(program, {"z.fst", "z", "/dev/null"}, small);
   EXPECT_EQ(one.output, kPelluxBanner + line("Found z  [CSize:%zu, USize:1073741824]\n\n", stream.size()));
   EXPECT_EQ(one.status, 0);
-  EXPECT_EQ(run_tool(program, {"-t", "z.fst"}, small).output, kPelluxBanner + "1 entries tested, 0 damaged\n");
+  EXPECT_EQ(run_tool(program, {"-t", "z.fst"}, small).output, kPelluxBanner + "1 entry tested, 0 damaged\n");
 }
 
 // Swapping the folder for a link while -x writes into it moves nothing outside: every file goes
@@ -405,16 +405,16 @@ TEST(CorvaneCliTest, ListsTestsAndUnpacks) {
   run_cli_cases(tool_path("CORVANE_TOOL", CORVANE_PATH), kBanner, {{"out", "<folder>"}}, {
       {"list", {{"c.sol", sound}}, {"-l", "c.sol"}, summary(sound, 3, 20) + header + sound_lines + "3 entries, 0 problems\n", 0},
       {"list problems", {{"c.sol", problems}}, {"-l", "c.sol"}, problem_lines, 1},
-      {"list a data area offset that is no offset", {{"c.sol", bad_offset}}, {"-l", "c.sol"}, "Data area offset 13 is not 8 + 4 n inside the file\n" + summary(bad_offset, 0, 13) + header + "0 entries, 1 problems\n", 1},
-      {"list a data area offset past the end", {{"c.sol", far_offset}}, {"-l", "c.sol"}, "Data area offset 16777228 is not 8 + 4 n inside the file\n" + summary(far_offset, 0, 16777228) + header + "0 entries, 1 problems\n", 1},
-      {"list a short file", {{"c.sol", "abcdefg"}}, {"-l", "c.sol"}, "The file is shorter than a container's two header words\n" "c.sol: 7 bytes, 0 entries, data area at offset 0, checksum word 0x00000000\n" + header + "0 entries, 1 problems\n", 1},
-      {"list a compressed entry of only its length word", {{"c.sol", word_only}}, {"-l", "c.sol"}, summary(word_only, 1, 12) + header + line("%5d %11u  %-10s %13u %11u\n", 0, 12u, "compressed", 4u, 5u) + "1 entries, 0 problems\n", 0},
+      {"list a data area offset that is no offset", {{"c.sol", bad_offset}}, {"-l", "c.sol"}, "Data area offset 13 is not 8 + 4 n inside the file\n" + summary(bad_offset, 0, 13) + header + "0 entries, 1 problem\n", 1},
+      {"list a data area offset past the end", {{"c.sol", far_offset}}, {"-l", "c.sol"}, "Data area offset 16777228 is not 8 + 4 n inside the file\n" + summary(far_offset, 0, 16777228) + header + "0 entries, 1 problem\n", 1},
+      {"list a short file", {{"c.sol", "abcdefg"}}, {"-l", "c.sol"}, "The file is shorter than a container's two header words\n" "c.sol: 7 bytes, 0 entries, data area at offset 0, checksum word 0x00000000\n" + header + "0 entries, 1 problem\n", 1},
+      {"list a compressed entry of only its length word", {{"c.sol", word_only}}, {"-l", "c.sol"}, summary(word_only, 1, 12) + header + line("%5d %11u  %-10s %13u %11u\n", 0, 12u, "compressed", 4u, 5u) + "1 entry, 0 problems\n", 0},
       {"list no file", {}, {"-l", "c.sol"}, "Can't open container 'c.sol'\n", 2},
       {"test", {{"c.sol", sound}}, {"-t", "c.sol"}, "3 entries tested, 0 damaged, 0 problems\n", 0},
       {"test problems", {{"c.sol", problems}}, {"-t", "c.sol"}, problem_messages + "5 entries tested, 0 damaged, 5 problems\n", 1},
       {"test a wrong length word", {{"c.sol", wrong_length}}, {"-t", "c.sol"}, "Entry 0: decodes to 3000 bytes, not 3001\n3 entries tested, 1 damaged, 0 problems\n", 1},
       {"test a stream that decodes to more", {{"c.sol", long_stream}}, {"-t", "c.sol"}, "Entry 0: decodes to more than 2999 bytes\n3 entries tested, 1 damaged, 0 problems\n", 1},
-      {"test a stream without END", {{"c.sol", broken}}, {"-t", "c.sol"}, "Entry 0: its stream stops before its END\n1 entries tested, 1 damaged, 0 problems\n", 1},
+      {"test a stream without END", {{"c.sol", broken}}, {"-t", "c.sol"}, "Entry 0: its stream stops before its END\n1 entry tested, 1 damaged, 0 problems\n", 1},
       {"unpack", {{"c.sol", sound}}, {"-x", "c.sol", "out"}, "Unpacked 3 of 3 entries into out\n", 0, {{"out/0.bin", text}, {"out/1.bin", "stored"}, {"out/2.bin", ""}, {"out/list.txt", "c 0.bin\nu 1.bin\nu 2.bin\n"}}},
       {"unpack eleven", {{"c.sol", eleven}}, {"-x", "c.sol", "out"}, "Unpacked 11 of 11 entries into out\n", 0, unpacked_eleven},
       {"unpack a damaged container", {{"c.sol", bad_offset}}, {"-x", "c.sol", "out"}, "Data area offset 13 is not 8 + 4 n inside the file\nContainer 'c.sol' is damaged: nothing unpacked\n", 2},

@@ -1,0 +1,45 @@
+// How a run talks to its user: messages on standard output (standard error when standard output
+// carries data), and a line of progress on standard error while that is a terminal.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+
+namespace common {
+
+enum class ProgressMode { kAuto, kOn, kOff };
+
+class Console {
+ public:
+  // -q drops informational messages and the progress line; kAuto draws progress only when
+  // standard error is a terminal.
+  void configure(bool quiet, ProgressMode mode);
+
+  // An informational message: dropped with -q.
+  void say(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // A warning, or an error the run goes on after: always printed.
+  void warn(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+  // Progress: how many entries and bytes the work holds (bytes 0 when not known ahead), then
+  // what is done. Drawn from the one thread that calls these, once the run has gone on for half
+  // a second, at most four times a second; taken off the screen before any message and at the
+  // end.
+  void start_progress(uint64_t entries, uint64_t bytes);
+  void advance(uint64_t entries, uint64_t bytes);
+  void clear();
+
+  bool quiet() const { return quiet_; }
+
+ private:
+  void draw();
+
+  bool quiet_ = false;
+  bool drawing_ = false;  // progress is drawn at all
+  bool shown_ = false;    // a progress line is on the screen
+  size_t shown_length_ = 0;
+  uint64_t entries_total_ = 0, bytes_total_ = 0, entries_done_ = 0, bytes_done_ = 0;
+  std::chrono::steady_clock::time_point started_{}, drawn_{};
+};
+
+}  // namespace common
