@@ -49,6 +49,7 @@ constexpr int64_t kAheadBudget = int64_t{64} << 20;
 // and the staging file holding whole entries only: every one staged before the failure, or,
 // when writing them is what failed, as many as reached it.
 void discard_container(Build& build) {
+  build.run.console.clear();
   if (build.pipeline != nullptr) build.pipeline->stop();
   build.container.abandon();
   if (!build.staging.is_open()) return;
@@ -262,9 +263,10 @@ void stage_list(Build& build, const std::vector<ListEntry>& entries, unsigned th
   common::OrderedWork<PreparedEntry> pipeline(staged.size(), threads, 8 * size_t{threads},
                                               kAheadBudget, std::move(steps));
   build.pipeline = &pipeline;
+  build.run.console.start_progress(staged.size(), 0);
   for (const ListEntry& entry : entries) {
     if (!is_staged(entry)) {
-      std::printf("Warning - Unknown command '%c'. Ignoring\n", entry.command);
+      build.run.console.warn("Warning - Unknown command '%c'. Ignoring\n", entry.command);
       continue;
     }
     bool worked = false;
@@ -281,13 +283,16 @@ void stage_list(Build& build, const std::vector<ListEntry>& entries, unsigned th
         std::unique_ptr<lzw::Encoder>& encoder = encoders[0];
         if (prepared.compressed && !encoder) encoder = lzw::new_encoder();
         stream_entry(build, entry.path, prepared, encoder.get());
+        build.run.console.advance(1, static_cast<uint64_t>(prepared.reported_length));
         continue;
       }
       pipeline.work_here(prepared);
     }
     stage_entry(build, entry.path, prepared);
+    build.run.console.advance(1, prepared.length);
   }
   build.pipeline = nullptr;
+  build.run.console.clear();
 }
 
 }  // namespace

@@ -13,21 +13,21 @@ namespace corvane {
 namespace {
 
 // Prints the message for a file that could not be written; false for every outcome but kNone.
-bool report(common::OutputError error, const std::string& shown) {
+bool report(common::Console& console, common::OutputError error, const std::string& shown) {
   switch (error) {
     case common::OutputError::kNone:
       return true;
     case common::OutputError::kIsInput:
-      std::printf("Can't replace %s: it is the container being read\n", shown.c_str());
+      console.warn("Can't replace %s: it is the container being read\n", shown.c_str());
       return false;
     case common::OutputError::kWrittenBefore:
     case common::OutputError::kExists:
     case common::OutputError::kCannotCreate:
-      std::printf("Can't create %s: it exists, or is not a plain file (-f replaces a file)\n",
-                  shown.c_str());
+      console.warn("Can't create %s: it exists, or is not a plain file (-f replaces a file)\n",
+                   shown.c_str());
       return false;
     case common::OutputError::kWriteFailed:
-      std::printf("Error writing %s\n", shown.c_str());
+      console.warn("Error writing %s\n", shown.c_str());
       return false;
   }
   return false;
@@ -95,27 +95,30 @@ int unpack_container(common::Run& run, const char* path, const char* folder_path
       }};
   common::OrderedWork<Task> work(info.entries.size(), threads, 8 * size_t{threads},
                                  int64_t{64} << 20, std::move(steps));
+  common::Console& console = run.console;
+  console.start_progress(info.entries.size(), info.file_size);
   std::string list;
   size_t failed = 0;
   for (size_t i = 0; i < info.entries.size(); ++i) {
     bool worked = false;
     Task task = work.take(0, worked);
     if (!worked) work.work_here(task);
+    console.advance(1, info.entries[i].length);
     const ContainerEntry& entry = info.entries[i];
     list += (entry.compressed ? "c " : "u ") + task.name + "\n";
     const std::string shown = folder.path + "/" + task.name;
     ++failed;
-    if (!report(task.created, shown)) continue;
+    if (!report(console, task.created, shown)) continue;
     if (task.decoded.error == container::ReadError::kReadError) {
       work.stop();
       common::fail_run(run, kNothingDone, "Error reading container '%s'\n", path);
     }
     if (task.decoded.error == container::ReadError::kNoMemory) {
-      std::printf("Entry %zu: no memory to unpack it\n", i);
+      console.warn("Entry %zu: no memory to unpack it\n", i);
     } else if (task.decoded.verdict != container::Verdict::kSound) {
-      std::printf("Entry %zu: its stream does not decode to its %u bytes\n", i,
-                  entry.original_length);
-    } else if (report(task.finished, shown)) {
+      console.warn("Entry %zu: its stream does not decode to its %u bytes\n", i,
+                   entry.original_length);
+    } else if (report(console, task.finished, shown)) {
       --failed;
     }
   }
@@ -126,8 +129,9 @@ int unpack_container(common::Run& run, const char* path, const char* folder_path
                 ? listing.finish()
                 : common::OutputError::kWriteFailed;
   }
-  const bool listed = report(error, folder.path + "/list.txt");
-  std::printf("Unpacked %zu of %zu entries into %s\n", info.entries.size() - failed,
+  const bool listed = report(console, error, folder.path + "/list.txt");
+  console.clear();
+  console.say("Unpacked %zu of %zu entries into %s\n", info.entries.size() - failed,
               info.entries.size(), folder_path);
   return printed(failed == 0 && listed ? 0 : kSomeFailed);
 }

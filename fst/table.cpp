@@ -22,7 +22,7 @@ bool read_word(std::FILE* archive, int32_t& word) {
 
 }  // namespace
 
-TocError read_toc(std::FILE* archive, int64_t archive_length, Toc& toc) {
+TocError read_toc(std::FILE* archive, int64_t archive_length, Toc& toc, uint32_t* count_word) {
   // The count comes as four single bytes whose reads are not checked: an archive shorter than
   // four bytes leaves the missing high bytes 0, so an empty file holds no records.
   uint32_t raw_count = 0;
@@ -31,6 +31,7 @@ TocError read_toc(std::FILE* archive, int64_t archive_length, Toc& toc) {
     if (byte == EOF) break;
     raw_count |= static_cast<uint32_t>(byte) << shift;
   }
+  if (count_word != nullptr) *count_word = raw_count;
   // Running out of bytes is an archive with no more records; failing to read is not.
   if (std::ferror(archive)) return TocError::kShortTable;
   const auto count = static_cast<int32_t>(raw_count);

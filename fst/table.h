@@ -30,7 +30,9 @@ enum class TocError {
 // Reads the whole table from `archive`, positioned at its start, into `toc`.
 // `archive_length` is the archive's size, or -1 when it is not known (a pipe): a table longer
 // than a known archive is refused before anything is allocated.
-TocError read_toc(std::FILE* archive, int64_t archive_length, Toc& toc);
+// `count_word`, when given, receives the count as stored.
+TocError read_toc(std::FILE* archive, int64_t archive_length, Toc& toc,
+                  uint32_t* count_word = nullptr);
 
 // The stored name of a record: the field up to its first NUL byte, never past the field.
 std::string_view record_name(const TocRecord& record);

@@ -23,8 +23,18 @@ void open_folder_or_fail(const char* path, common::Folder& folder) {
   }
 }
 
-void read_archive_table(Archive& archive, int status) {
-  switch (fst::read_toc(archive.file, archive.length, archive.toc)) {
+void read_archive_table(Archive& archive, int status, const char* path) {
+  uint32_t count = 0;
+  const fst::TocError error = fst::read_toc(archive.file, archive.length, archive.toc, &count);
+  const uint64_t table = 4 + uint64_t{count} * fst::kRecordSize;
+  if (error != fst::TocError::kNone && path != nullptr && archive.length >= 0 &&
+      table > static_cast<uint64_t>(archive.length)) {
+    common::fail(status, "'%s' is no FST archive: its count, %u, needs a table of %llu bytes, "
+                         "and the file has %lld\n",
+                 path, count, static_cast<unsigned long long>(table),
+                 static_cast<long long>(archive.length));
+  }
+  switch (error) {
     case fst::TocError::kNone:
       break;
     case fst::TocError::kNoMemory:

@@ -19,8 +19,10 @@ using fst::TocRecord;
 // the process with `status` and the message.
 void open_archive_file(common::Run& run, const char* path, int status, Archive& archive);
 
-// Reads the table of the opened archive, or ends the process with `status` and the message.
-void read_archive_table(Archive& archive, int status);
+// Reads the table of the opened archive, or ends the process with `status` and the message:
+// the single extraction's, or (`plainly`, for the newer modes) one that says why a file whose
+// count its length cannot hold is no archive.
+void read_archive_table(Archive& archive, int status, const char* path = nullptr);
 
 // Opens (and makes, with every folder on the way) the folder the run writes into, or ends the
 // process with the message and the reason.

@@ -75,7 +75,7 @@ int extract_many(common::Run& run, const char* archive_path, const char* folder_
                  int data) {
   Archive archive;
   open_archive_file(run, archive_path, kNothingDone, archive);
-  read_archive_table(archive, kNothingDone);
+  read_archive_table(archive, kNothingDone, archive_path);
   // Opened once: every entry goes into this folder, whatever happens to its path meanwhile.
   // Without a folder (-O), every entry goes to standard output, one after the other.
   common::Folder folder;

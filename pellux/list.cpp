@@ -41,7 +41,7 @@ std::string json_entry(size_t index, const TocRecord& record, bool damaged) {
 int list_archive(common::Run& run, const char* archive_path, ListForm form, int data) {
   Archive archive;
   open_archive_file(run, archive_path, kNothingDone, archive);
-  read_archive_table(archive, kNothingDone);
+  read_archive_table(archive, kNothingDone, archive_path);
   std::FILE* out = listing(data);
   if (form == ListForm::kTable) {
     std::fprintf(out, "Index      Stored  Uncompressed  Kind            Offset  Name\n");

@@ -102,7 +102,7 @@ int unpack_archive(common::Run& run, const char* archive_path, const char* folde
                    bool replace, unsigned threads) {
   Archive archive;
   open_archive_file(run, archive_path, kNothingDone, archive);
-  read_archive_table(archive, kNothingDone);
+  read_archive_table(archive, kNothingDone, archive_path);
   common::Folder folder, files;
   open_folder_or_fail(folder_path, folder);
   const common::FolderError files_made = common::open_subfolder(folder, kFilesFolder, files);

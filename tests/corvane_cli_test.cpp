@@ -331,6 +331,29 @@ TEST(CorvaneCliTest, AnEntryLargerThanTheMemoryGoesThroughInPieces) {
   EXPECT_EQ(run_tool(program, {"-t", "z.fst"}, small).output, kPelluxBanner + "1 entry tested, 0 damaged\n");
 }
 
+// Progress is drawn on standard error while it is a terminal, and only then (or when asked),
+// never on standard output, and taken off the screen at the end.
+TEST(CorvaneCliTest, ShowsProgressOnATerminalOnly) {
+  if (kSanitized || tools_under_wine()) GTEST_SKIP() << "too slow there; wine has no terminal";
+  ScratchDir dir;
+  for (const char* name : {"z0", "z1"}) make(dir.path(), name, "<zeros>268435456:");
+  write_file(dir / "list", "c z0\nc z1\n");
+  const struct {
+    std::vector<std::string> args;
+    bool terminal, shown;
+  } cases[] = {{{"-j1", "list", "o.sol"}, true, true},
+               {{"-j1", "--no-progress", "list", "o.sol"}, true, false},
+               {{"-j1", "list", "o.sol"}, false, false},
+               {{"-j1", "--progress", "list", "o.sol"}, false, true}};
+  for (const auto& c : cases) {
+    const ToolRun run = corvane(dir, c.args, {.errors_to_terminal = c.terminal});
+    EXPECT_EQ(run.output, kBanner);
+    EXPECT_EQ(run.errors.find("of 2 entries") != std::string::npos, c.shown) << run.errors;
+    // Cleared at the end: the last thing on the line is blanks after a return.
+    EXPECT_TRUE(!c.shown || run.errors.ends_with(" \r")) << run.errors;
+  }
+}
+
 // Swapping the folder for a link while -x writes into it moves nothing outside: every file goes
 // into the folder the run opened.
 TEST(CorvaneCliTest, ExtractionStaysInTheFolderItOpened) {

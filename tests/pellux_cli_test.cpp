@@ -177,7 +177,7 @@ TEST(PelluxCliTest, ListsTestsAndExtractsMany) {
   run_cli_cases(tool_path("PELLUX_TOOL", PELLUX_PATH), kBanner, {{"out", "<folder>"}}, {
       {"list", {{"a.fst", sound}}, {"-l", "a.fst"}, header + line("%5d %11d %13d  %-10s %11d  %s\n", 0, size(stream), 3000, "compressed", at, "Data\\README.TXT") + line("%5d %11d %13d  %-10s %11d  %s\n", 1, 500, 500, "stored", at + size(stream), "logo.bin") + line("%5d %11d %13d  %-10s %11d  %s\n", 2, 0, 0, "stored", at + size(stream) + 500, "x/empty.dat") + "3 entries, 0 damaged\n", 0},
       {"list damaged", {{"a.fst", hostile}}, {"-l", "a.fst"}, header + line("%5d %11d %13d  %-10s %11d  %s\n", 0, 5, 5, "damaged", 100000, "far.bin") + line("%5d %11d %13d  %-10s %11d  %s\n", 1, -1, 3, "damaged", at, "neg.bin") + line("%5d %11d %13d  %-10s %11d  %s\n", 2, 3, 3, "stored", at, "\\x1b[2Jevil\\xc3\\xa9.txt") + "3 entries, 2 damaged\n", 1},
-      {"list a short table", {{"a.fst", fst_table(3, {})}}, {"-l", "a.fst"}, "Error reading FST table of contents\n", 2},
+      {"list a short table", {{"a.fst", fst_table(3, {})}}, {"-l", "a.fst"}, "'a.fst' is no FST archive: its count, 3, needs a table of 790 bytes, and the file has 4\n", 2},
       {"test", {{"a.fst", sound}}, {"-t", "a.fst"}, "3 entries tested, 0 damaged\n", 0},
       {"test damaged", {{"a.fst", hostile}}, {"-t", "a.fst"}, "Entry 0 (far.bin): its data does not lie inside the archive\n" "Entry 1 (neg.bin): its data does not lie inside the archive\n3 entries tested, 2 damaged\n", 1},
       {"test broken streams", {{"a.fst", broken}}, {"-t", "a.fst"}, "Entry 0 (short.txt): decodes to 3000 bytes, not 3001\nEntry 1 (long.txt): decodes to more than 2980 bytes\n" "Entry 2 (noend.txt): its stream stops before its END\n3 entries tested, 3 damaged\n", 1},
@@ -254,7 +254,7 @@ TEST(PelluxCliTest, UnpacksAndCreates) {
       {"unpack where a file is", {{"out/files/logo.bin", "old"}}, {"-u", "a.fst", "out"}, "Unpacked files/Data/README.TXT\nCan't create files/logo.bin: it exists, or is not a plain file (-f replaces a file)\nUnpacked files/x/empty.dat\n2 entries unpacked into out, 1 not\n", 1,
        {{"out/files/Data", "<folder>"}, {"out/files/Data/README.TXT", text}, {"out/files/x", "<folder>"}, {"out/files/x/empty.dat", ""}, {"out/manifest.txt", header + "c files/Data/README.TXT Data\\README.TXT\nu files/x/empty.dat x/empty.dat\n"}}},
       {"unpack where a file is, -f", {{"out/files/logo.bin", "old"}}, {"-uf", "a.fst", "out"}, unpacked + "3 entries unpacked into out, 0 not\n", 0, plain_files},
-      {"unpack a damaged archive", {{"h.fst", fst_table(2, {})}}, {"-u", "h.fst", "out"}, "Error reading FST table of contents\n", 2},
+      {"unpack a damaged archive", {{"h.fst", fst_table(2, {})}}, {"-u", "h.fst", "out"}, "'h.fst' is no FST archive: its count, 2, needs a table of 528 bytes, and the file has 4\n", 2},
       {"unpack without a folder", {}, {"-u", "a.fst"}, usage, 64},
       {"create", {manifest("c d/readme.txt Data\\README.TXT\n# a remark\n\nu d/logo.bin logo.bin\r\nu  d/empty.dat\tx/empty.dat\n")}, {"-c", "new.fst", "list"}, line("Created new.fst: 3 entries, %zu bytes\n", plain.size()), 0, {{"new.fst", plain}}},
       {"create on threads", {manifest("c d/readme.txt Data\\README.TXT\nu d/logo.bin logo.bin\nu d/empty.dat x/empty.dat\n")}, {"-c", "-j3", "new.fst", "list"}, line("Created new.fst: 3 entries, %zu bytes\n", plain.size()), 0, {{"new.fst", plain}}},
@@ -309,6 +309,59 @@ TEST(PelluxCliTest, UnpackThenCreateGivesTheArchiveBack) {
     EXPECT_EQ(run_tool(program, {"-u", "b.fst", "two"}, here).status, 0);
     EXPECT_EQ(describe(dir / "one"), describe(dir / "two"));
   }
+}
+
+// What scripts read: a JSON listing whose names come back exact through a JSON parser, entries
+// on standard output alone (messages on standard error), and the statuses of each mode.
+TEST(PelluxCliTest, ScriptsReadListingsAndEntries) {
+  ScratchDir dir;
+  const std::string names[] = {"plain.txt", "dir\\sp ace\"q\"", "\x01\x1b[2J", "\xC3\xA9t\xC3\xA9",
+                               "\xFF\xFE\xC3", "tab\there/\x7F"};
+  std::vector<fst::NewEntry> entries;
+  for (const std::string& name : names) entries.push_back({name, "data of " + name, true});
+  write_file(dir / "a.fst", fst::archive_bytes(entries));
+  const std::string program = tool_path("PELLUX_TOOL", PELLUX_PATH);
+  const ToolOptions here{.cwd = dir.path()};
+  const ToolRun listed = run_tool(program, {"-l", "--json", "a.fst"}, here);
+  EXPECT_EQ(listed.errors, kBanner);
+  EXPECT_EQ(listed.status, 0);
+  // Python keeps the lone surrogates that stand for bytes that are no UTF-8.
+  const ToolRun parsed = run_tool(
+      "/usr/bin/python3",
+      {"-c", "import json,sys\n"
+             "for l in sys.stdin:\n"
+             " o=json.loads(l)\n"
+             " print(o['name'].encode('utf-8','surrogateescape').hex() if 'name' in o else o)"},
+      {.input = listed.output});
+  std::string expected;
+  for (const std::string& name : names) {
+    for (const char ch : name) expected += line("%02x", static_cast<uint8_t>(ch));
+    expected += "\n";
+  }
+  expected += "{'version': 1, 'type': 'total', 'entries': 6, 'damaged': 0, 'verdict': 'sound'}\n";
+  EXPECT_EQ(parsed.output, expected);
+  // One entry, and every chosen entry, to standard output: the data alone.
+  const ToolRun one = run_tool(program, {"a.fst", "sp ace\"q\"", "-"}, here);
+  EXPECT_EQ(one.output, "data of dir\\sp ace\"q\"");
+  EXPECT_EQ(one.errors, kBanner + "Found dir\\sp ace\"q\"  [CSize:" +
+                            std::to_string(encode("data of dir\\sp ace\"q\"").size()) +
+                            ", USize:21]\n\n");
+  const ToolRun all = run_tool(program, {"-x", "-O", "-q", "a.fst", "*.txt", "*t*"}, here);
+  EXPECT_EQ(all.output, "data of plain.txtdata of \xC3\xA9t\xC3\xA9");
+  EXPECT_EQ(std::make_pair(all.errors, all.status), std::make_pair(std::string(), 0));
+  EXPECT_EQ(run_tool(program, {"-1", "-l", "a.fst"}, here).output,
+            "plain.txt\ndir\\sp ace\"q\"\n\\x01\\x1b[2J\n\xC3\xA9t\xC3\xA9\n\xFF\xFE\xC3\ntab\\x09here/\\x7f\n");
+  // -t --json: each entry's verdict, and the total's.
+  write_file(dir / "b.fst", fst_table(2, {{4 + 524, 3, 3, "ok"}, {4 + 524, 3, 9, "short"}}) + "abc");
+  const ToolRun tested = run_tool(program, {"-t", "--json", "b.fst"}, here);
+  EXPECT_EQ(tested.output,
+            "{\"version\":1,\"type\":\"entry\",\"index\":0,\"name\":\"ok\",\"offset\":528,"
+            "\"stored_size\":3,\"size\":3,\"compressed\":false,\"damaged\":false,\"verdict\":"
+            "\"sound\",\"decoded\":3}\n{\"version\":1,\"type\":\"entry\",\"index\":1,\"name\":"
+            "\"short\",\"offset\":528,\"stored_size\":3,\"size\":9,\"compressed\":true,\"damaged\":"
+            "true,\"verdict\":\"overlaps\",\"decoded\":0}\n{\"version\":1,\"type\":\"total\","
+            "\"entries\":2,\"damaged\":1,\"verdict\":\"damaged\"}\n");
+  EXPECT_EQ(tested.status, 1);
 }
 
 // A FIFO given as the archive is read as a pipe: its writer may come after the run started.

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -49,6 +50,14 @@ ToolRun run_tool(const std::string& program, const std::vector<std::string>& arg
                  const ToolOptions& options) {
   int out[2], err[2], in[2];
   if (pipe(out) != 0 || pipe(err) != 0 || pipe(in) != 0) throw std::runtime_error("pipe failed");
+  // Standard error as a terminal: the pseudo-terminal's two ends stand in for the pipe's.
+  if (options.errors_to_terminal) {
+    close(err[0]);
+    close(err[1]);
+    if (openpty(&err[0], &err[1], nullptr, nullptr, nullptr) != 0) {
+      throw std::runtime_error("openpty failed");
+    }
+  }
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);

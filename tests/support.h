@@ -26,6 +26,7 @@ struct ToolOptions {
   std::string output_to = "";             // a file that takes standard output instead
   int interrupt_after_ms = 0;             // sends SIGINT this long after the start
   bool interrupts_ignored = false;        // starts the program with SIGINT ignored
+  bool errors_to_terminal = false;        // standard error is a pseudo-terminal
 };
 
 // The program to test: the one the environment variable `variable` names (a wrapper that runs
