@@ -6,7 +6,11 @@ FUZZ_TARGETS := round_trip decode archive container list
 FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h')
 
 .PHONY: all build programs demo test ci-build asan tsan fuzz mutate size-check bench example-archive format format-check \
-	man-check install-check windows windows-test clean
+	man-check install install-check dist windows-zip windows windows-test clean
+
+VERSION := $(shell cat VERSION)
+RELEASE := corvane-pellux-$(VERSION)
+PREFIX ?= /usr/local
 
 all: build
 
@@ -93,7 +97,11 @@ size-check:
 
 # Both manual pages clean under mandoc's checks.
 man-check:
-	mandoc -T lint -W warning man/corvane.1 man/pellux.1
+	mandoc -T lint -W warning man/corvane.1.in man/pellux.1.in
+
+# The programs, manuals, bash completion, README and LICENSE under PREFIX (default /usr/local).
+install: build
+	cmake --install build --prefix $(PREFIX)
 
 # Installs into a scratch root and checks that the programs and man pages landed.
 install-check: build
@@ -103,7 +111,27 @@ install-check: build
 	test -x build/install-root/usr/local/bin/pellux
 	test -f build/install-root/usr/local/share/man/man1/corvane.1
 	test -f build/install-root/usr/local/share/man/man1/pellux.1
+	grep -q ' $(VERSION)"' build/install-root/usr/local/share/man/man1/pellux.1
+	test -f build/install-root/usr/local/share/bash-completion/completions/pellux
+	test -f build/install-root/usr/local/share/doc/corvane_pellux/LICENSE
+
+# The source release: corvane-pellux-X.Y.Z.tar.gz holding the committed tree (but what
+# .gitattributes leaves out) under one folder of that name, and its SHA-256. Made from the
+# commit alone, with its date, so that the same commit always gives the same bytes.
+dist:
+	git archive --format=tar --prefix=$(RELEASE)/ HEAD | gzip -n -9 > $(RELEASE).tar.gz
+	sha256sum $(RELEASE).tar.gz > $(RELEASE).tar.gz.sha256
+
+# The Windows release: both executables, README and LICENSE in corvane-pellux-X.Y.Z-win64.zip,
+# and its SHA-256; every file dated by the commit, so that the same commit gives the same bytes.
+windows-zip: windows
+	rm -rf build-windows/$(RELEASE)-win64 $(RELEASE)-win64.zip
+	mkdir -p build-windows/$(RELEASE)-win64
+	cp build-windows/corvane.exe build-windows/pellux.exe README.md LICENSE build-windows/$(RELEASE)-win64/
+	touch -d @$$(git log -1 --format=%ct) build-windows/$(RELEASE)-win64 build-windows/$(RELEASE)-win64/*
+	cd build-windows && TZ=UTC zip -X -q -r ../$(RELEASE)-win64.zip $(RELEASE)-win64
+	sha256sum $(RELEASE)-win64.zip > $(RELEASE)-win64.zip.sha256
 
 clean:
-	rm -rf build build-programs build-dev build-asan build-tsan build-fuzz build-ci build-mutate \
+	rm -rf $(RELEASE).tar.gz* $(RELEASE)-win64.zip* build build-programs build-dev build-asan build-tsan build-fuzz build-ci build-mutate \
 	  build-mutate-windows build-windows
