@@ -6,6 +6,14 @@
 #include <cstdint>
 #include <cstdio>
 
+// printf-style arguments checked against their format; on Windows as the runtime the programs
+// link (mingw's own, which knows %zu and %lld) reads them.
+#if defined(__MINGW32__)
+#define COMMON_PRINTF(format_at, values_at) __attribute__((format(gnu_printf, format_at, values_at)))
+#else
+#define COMMON_PRINTF(format_at, values_at) __attribute__((format(printf, format_at, values_at)))
+#endif
+
 namespace common {
 
 enum class ProgressMode { kAuto, kOn, kOff };
@@ -17,9 +25,9 @@ class Console {
   void configure(bool quiet, ProgressMode mode);
 
   // An informational message: dropped with -q.
-  void say(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void say(const char* format, ...) COMMON_PRINTF(2, 3);
   // A warning, or an error the run goes on after: always printed.
-  void warn(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void warn(const char* format, ...) COMMON_PRINTF(2, 3);
 
   // Progress: how many entries and bytes the work holds (bytes 0 when not known ahead), then
   // what is done. Drawn from the one thread that calls these, once the run has gone on for half

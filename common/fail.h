@@ -7,11 +7,10 @@ namespace common {
 
 // Prints the printf-style message to standard output and ends the process with `status`.
 // Open streams are flushed and closed by the process exit.
-[[noreturn]] void fail(int status, const char* format, ...) __attribute__((format(printf, 2, 3)));
+[[noreturn]] void fail(int status, const char* format, ...) COMMON_PRINTF(2, 3);
 
 // The same, once every output of `run` not yet finished is undone: new files removed, kept
 // files emptied.
-[[noreturn]] void fail_run(Run& run, int status, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
+[[noreturn]] void fail_run(Run& run, int status, const char* format, ...) COMMON_PRINTF(3, 4);
 
 }  // namespace common
