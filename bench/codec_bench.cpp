@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "lzw/code_stream.h"
 #include "inputs.h"
+#include "lzw/code_stream.h"
 #include "lzw/decoder.h"
 #include "lzw/encoder.h"
 

@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "lzw/code_stream.h"
 #include "inputs.h"
+#include "lzw/code_stream.h"
 #include "lzw/encoder.h"
 
 namespace {

@@ -40,12 +40,12 @@ class BackgroundWriter {
   OutputFile& output_;
   const size_t piece_;
   std::vector<Bytes> buffers_;
-  size_t current_ = 0;   // the buffer put() fills
+  size_t current_ = 0;  // the buffer put() fills
   size_t in_current_ = 0;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<Filled> filled_;   // for the thread, in order
-  std::vector<size_t> free_;    // buffers put() may fill next
+  std::deque<Filled> filled_;  // for the thread, in order
+  std::vector<size_t> free_;   // buffers put() may fill next
   bool finishing_ = false;
   bool failed_ = false;
   std::thread thread_;

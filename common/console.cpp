@@ -22,8 +22,8 @@ std::string mib(uint64_t bytes) {
 
 void Console::configure(bool quiet, ProgressMode mode) {
   quiet_ = quiet;
-  drawing_ = !quiet && (mode == ProgressMode::kOn ||
-                        (mode == ProgressMode::kAuto && is_terminal(stderr)));
+  drawing_ =
+      !quiet && (mode == ProgressMode::kOn || (mode == ProgressMode::kAuto && is_terminal(stderr)));
 }
 
 void Console::say(const char* format, ...) {

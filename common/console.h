@@ -9,7 +9,8 @@
 // printf-style arguments checked against their format; on Windows as the runtime the programs
 // link (mingw's own, which knows %zu and %lld) reads them.
 #if defined(__MINGW32__)
-#define COMMON_PRINTF(format_at, values_at) __attribute__((format(gnu_printf, format_at, values_at)))
+#define COMMON_PRINTF(format_at, values_at) \
+  __attribute__((format(gnu_printf, format_at, values_at)))
 #else
 #define COMMON_PRINTF(format_at, values_at) __attribute__((format(printf, format_at, values_at)))
 #endif

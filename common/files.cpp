@@ -202,8 +202,8 @@ bool truncate_fd(int fd, int64_t length) {
 bool write_fd(int fd, const uint8_t* bytes, size_t count, int64_t offset, size_t* done) {
   if (done != nullptr) *done = 0;
   while (count > 0) {
-    const ssize_t wrote = offset < 0 ? write(fd, bytes, count)
-                                     : pwrite(fd, bytes, count, static_cast<off_t>(offset));
+    const ssize_t wrote =
+        offset < 0 ? write(fd, bytes, count) : pwrite(fd, bytes, count, static_cast<off_t>(offset));
     if (wrote < 0 && errno == EINTR) continue;
     if (wrote <= 0) return false;
     bytes += wrote;

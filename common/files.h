@@ -57,9 +57,9 @@ bool platform_folds_case();
 // A folder held open for the whole run: files are created in it by name relative to it, so
 // that the folder cannot be swapped for another (or for a link) between one file and the next.
 struct Folder {
-  int fd = -1;                 // POSIX: the open folder
-  std::string path;            // as given or made: for messages, and for the Windows calls
-  void* handle = nullptr;      // Windows: the folder held open without delete sharing
+  int fd = -1;             // POSIX: the open folder
+  std::string path;        // as given or made: for messages, and for the Windows calls
+  void* handle = nullptr;  // Windows: the folder held open without delete sharing
 };
 
 enum class FolderError {

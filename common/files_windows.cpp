@@ -71,9 +71,9 @@ FolderError folder_error() {
 // or replaced while the run writes into it. `flags` may add that a link there is not followed.
 FolderError hold_folder(const std::string& path, DWORD flags, Folder& folder) {
   folder.path = path;
-  const HANDLE handle = CreateFileA(path.c_str(), FILE_LIST_DIRECTORY,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+  const HANDLE handle =
+      CreateFileA(path.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return folder_error();
   BY_HANDLE_FILE_INFORMATION info{};
   if (GetFileInformationByHandle(handle, &info) == 0 ||
@@ -204,10 +204,9 @@ Standing look_in(const Folder& folder, std::string_view name) {
 
 int create_in(const Folder& folder, std::string_view name, bool& exists) {
   // CREATE_NEW refuses anything there, a dangling link too.
-  const HANDLE file =
-      CreateFileA(child(folder, name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                  nullptr, CREATE_NEW,
-                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  const HANDLE file = CreateFileA(child(folder, name).c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   exists = file == INVALID_HANDLE_VALUE &&
            (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS);
   if (file == INVALID_HANDLE_VALUE) return -1;
@@ -304,8 +303,8 @@ bool lock_fd(int fd, const std::function<void()>& on_wait) {
 bool split_typed_path(const char* path, std::string& folder, std::string& name) {
   std::string target = path;
   // A link the user typed is written through, as copy writes through it: to the file it names.
-  const HANDLE file = CreateFileA(path, 0, kShareAll, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE file =
+      CreateFileA(path, 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
     char final_path[32768];
     const DWORD length =

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 
-
 namespace common {
 namespace {
 

@@ -38,8 +38,7 @@ struct WorkSteps {
 template <typename Item>
 class OrderedWork {
  public:
-  OrderedWork(size_t count, unsigned threads, size_t window, int64_t budget,
-              WorkSteps<Item> steps)
+  OrderedWork(size_t count, unsigned threads, size_t window, int64_t budget, WorkSteps<Item> steps)
       : count_(count),
         window_(std::max<size_t>(window, 1)),
         budget_(budget),
@@ -116,9 +115,8 @@ class OrderedWork {
   void work_ahead(unsigned worker) {
     std::unique_lock lock(mutex_);
     for (;;) {
-      claim_changed_.wait(lock, [this] {
-        return stopping_ || claimed_ == count_ || claimed_ < taken_ + window_;
-      });
+      claim_changed_.wait(
+          lock, [this] { return stopping_ || claimed_ == count_ || claimed_ < taken_ + window_; });
       if (stopping_ || claimed_ == count_) return;
       const size_t index = claimed_++;
       Item item = steps_.open(index);
@@ -130,8 +128,8 @@ class OrderedWork {
       if (steps_.may_work_ahead(item, index, before)) {
         const int64_t cost = steps_.cost(item);
         ++waiting_for_room_;
-        claim_changed_.wait(lock,
-                            [&] { return stopping_ || held_ + cost <= budget_ || index == taken_; });
+        claim_changed_.wait(
+            lock, [&] { return stopping_ || held_ + cost <= budget_ || index == taken_; });
         --waiting_for_room_;
         if (stopping_) return;
         held_ += cost;
@@ -155,11 +153,11 @@ class OrderedWork {
   std::condition_variable ready_changed_;  // the consumer waits here for its item
   size_t waiting_for_room_ = 0;
   std::vector<std::optional<Slot>> ready_;  // by index modulo the window
-  std::vector<int64_t> largest_;           // of each opened item
-  std::vector<int64_t> held_by_;           // what each item worked on ahead holds
-  size_t claimed_ = 0;                     // items opened by a worker
-  size_t taken_ = 0;                       // items handed to the consumer
-  size_t position_index_ = 0;              // the item that position_ stands before
+  std::vector<int64_t> largest_;            // of each opened item
+  std::vector<int64_t> held_by_;            // what each item worked on ahead holds
+  size_t claimed_ = 0;                      // items opened by a worker
+  size_t taken_ = 0;                        // items handed to the consumer
+  size_t position_index_ = 0;               // the item that position_ stands before
   int64_t position_ = 0;
   int64_t held_ = 0;
   bool stopping_ = false;

@@ -2,13 +2,13 @@
 #include "output.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <new>
 #include <set>
-#include <chrono>
 #include <shared_mutex>
 
 namespace common {

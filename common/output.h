@@ -52,12 +52,12 @@ class Run {
 
 enum class OutputError {
   kNone,
-  kIsInput,       // the destination is a file the run reads
-  kWrittenBefore, // the destination is a file this run has already written
-  kExists,        // something stands there: no replacing was asked for, or it is not a plain
-                  // file with one name (a link, a folder, a device, a second name of a file)
-  kCannotCreate,  // the system refused to create it
-  kWriteFailed,   // writing, or finishing, failed
+  kIsInput,        // the destination is a file the run reads
+  kWrittenBefore,  // the destination is a file this run has already written
+  kExists,         // something stands there: no replacing was asked for, or it is not a plain
+                   // file with one name (a link, a folder, a device, a second name of a file)
+  kCannotCreate,   // the system refused to create it
+  kWriteFailed,    // writing, or finishing, failed
 };
 
 // One file being written. Writes are buffered; nothing is visible under the final name of a
@@ -73,8 +73,7 @@ class OutputFile {
   // `replace` nothing may stand at `name`; with it a plain file with one name is replaced: the
   // new one is written under a temporary name beside it and moved over it when complete. A new
   // file is made in place and removed if the run fails before finish().
-  OutputError create_in(Run& run, const Folder& folder, std::string_view name,
-                        bool replace);
+  OutputError create_in(Run& run, const Folder& folder, std::string_view name, bool replace);
 
   // A path the user typed, held from the start of the run to its end (a container, the output
   // of a single extraction): opened as typed, links followed, emptied now, and emptied again if

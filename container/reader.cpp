@@ -6,8 +6,8 @@
 
 #include "common/buffer.h"
 #include "common/files.h"
-#include "lzw/le32.h"
 #include "layout.h"
+#include "lzw/le32.h"
 
 namespace container {
 namespace {
@@ -126,8 +126,8 @@ Judged judge_entry(std::FILE* file, const ContainerEntry& entry, lzw::StreamBuff
   judged.error = ReadError::kNone;
   judged.sink_stopped = decoded.sink_stopped;
   const uint64_t count = decoded.result.count;
-  judged.verdict = count > original                             ? Verdict::kMore
-                   : count < original                           ? Verdict::kFewer
+  judged.verdict = count > original                               ? Verdict::kMore
+                   : count < original                             ? Verdict::kFewer
                    : decoded.result.stop != lzw::DecodeStop::kEnd ? Verdict::kNoEnd
                                                                   : Verdict::kSound;
   return judged;

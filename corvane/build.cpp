@@ -4,22 +4,22 @@
 #include "build.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
-#include <cstdio>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "common/fail.h"
 #include "common/files.h"
+#include "common/ordered_work.h"
 #include "container/layout.h"
 #include "container/writer.h"
-#include "lzw/code_stream.h"
-#include "lzw/le32.h"
 #include "entry.h"
 #include "file_list.h"
-#include "common/ordered_work.h"
+#include "lzw/code_stream.h"
+#include "lzw/le32.h"
 #include "staging_file.h"
 
 namespace corvane {
@@ -297,8 +297,7 @@ void stage_list(Build& build, const std::vector<ListEntry>& entries, unsigned th
 
 }  // namespace
 
-int build(common::Run& run, const char* list_path, const char* container_path,
-          unsigned threads) {
+int build(common::Run& run, const char* list_path, const char* container_path, unsigned threads) {
   Build build{run, container_path, {}, {}, 0, 0, {}, 0, nullptr};
 
   // The whole list is read before anything is created, so that nothing it names is touched

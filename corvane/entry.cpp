@@ -1,9 +1,9 @@
 // Preparing a listed entry.
 #include "entry.h"
 
+#include "container/layout.h"
 #include "lzw/code_stream.h"
 #include "lzw/le32.h"
-#include "container/layout.h"
 
 namespace corvane {
 namespace {
@@ -27,8 +27,7 @@ PreparedEntry open_entry(const common::Run& run, const ListEntry& entry) {
 
 int64_t largest_staged(const PreparedEntry& entry) {
   const auto reported = static_cast<uint64_t>(entry.reported_length);
-  return static_cast<int64_t>(entry.compressed ? 4 + lzw::max_stream_size(reported)
-                                               : reported);
+  return static_cast<int64_t>(entry.compressed ? 4 + lzw::max_stream_size(reported) : reported);
 }
 
 void read_entry(PreparedEntry& prepared, lzw::Encoder* encoder) {
@@ -52,7 +51,7 @@ void read_entry(PreparedEntry& prepared, lzw::Encoder* encoder) {
     lzw::put_le32(prepared.bytes.get(), static_cast<uint32_t>(file.length));
     prepared.length =
         4 + lzw::compress_buffer(*encoder, prepared.bytes.get() + 4,
-                                lzw::max_stream_size(file.length), file.bytes.get(), file.length);
+                                 lzw::max_stream_size(file.length), file.bytes.get(), file.length);
     file.bytes.reset();
   }
   prepared.byte_sum = sum_bytes(prepared.bytes.get(), prepared.length);

@@ -6,9 +6,9 @@
 #include <cstdint>
 
 #include "common/buffer.h"
-#include "file_list.h"
 #include "common/listed_file.h"
 #include "common/output.h"
+#include "file_list.h"
 #include "lzw/encoder.h"
 
 namespace corvane {

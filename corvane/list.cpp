@@ -9,13 +9,13 @@ namespace corvane {
 
 std::string json_entry(size_t index, const ContainerEntry& entry) {
   char text[192];
-  std::snprintf(text, sizeof text,
-                "{\"version\":1,\"type\":\"entry\",\"index\":%zu,\"offset\":%u,"
-                "\"compressed\":%s,\"stored_size\":%llu,\"size\":%llu",
-                index, entry.offset, entry.compressed ? "true" : "false",
-                static_cast<unsigned long long>(entry.length),
-                static_cast<unsigned long long>(entry.compressed ? entry.original_length
-                                                                 : entry.length));
+  std::snprintf(
+      text, sizeof text,
+      "{\"version\":1,\"type\":\"entry\",\"index\":%zu,\"offset\":%u,"
+      "\"compressed\":%s,\"stored_size\":%llu,\"size\":%llu",
+      index, entry.offset, entry.compressed ? "true" : "false",
+      static_cast<unsigned long long>(entry.length),
+      static_cast<unsigned long long>(entry.compressed ? entry.original_length : entry.length));
   return text;
 }
 

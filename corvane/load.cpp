@@ -57,8 +57,7 @@ std::string describe(const Problem& problem, const ContainerInfo& info) {
   return text;
 }
 
-size_t load_container(common::Run& run, const char* path, std::FILE*& file,
-                      ContainerInfo& info) {
+size_t load_container(common::Run& run, const char* path, std::FILE*& file, ContainerInfo& info) {
   file = common::open_input(path, true);
   if (file == nullptr) common::fail(kNothingDone, "Can't open container '%s'\n", path);
   common::FileId id;

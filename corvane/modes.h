@@ -45,8 +45,7 @@ std::string json_total(const ContainerInfo& info);
 
 // Opens and reads the container at `path`, or ends the process with the message; prints
 // every problem found and returns how many there are.
-size_t load_container(common::Run& run, const char* path, std::FILE*& file,
-                      ContainerInfo& info);
+size_t load_container(common::Run& run, const char* path, std::FILE*& file, ContainerInfo& info);
 
 // The status of a mode that has printed everything: `status`, or kNothingDone when standard
 // output could not take what was printed.

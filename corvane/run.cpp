@@ -2,8 +2,8 @@
 #include "run.h"
 
 #include <algorithm>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <thread>
 

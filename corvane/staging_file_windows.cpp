@@ -28,8 +28,7 @@ bool lock_whole_file(HANDLE file, const char* path) {
                  &from_start) != 0) {
     return true;
   }
-  std::fprintf(stderr, "corvane: waiting for another run in this folder to finish with %s\n",
-               path);
+  std::fprintf(stderr, "corvane: waiting for another run in this folder to finish with %s\n", path);
   from_start = OVERLAPPED{};
   return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &from_start) != 0;
 }

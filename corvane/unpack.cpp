@@ -49,8 +49,8 @@ struct Task {
 
 }  // namespace
 
-int unpack_container(common::Run& run, const char* path, const char* folder_path,
-                     bool overwrite, unsigned threads) {
+int unpack_container(common::Run& run, const char* path, const char* folder_path, bool overwrite,
+                     unsigned threads) {
   std::FILE* file = nullptr;
   ContainerInfo info;
   if (load_container(run, path, file, info) != 0) {

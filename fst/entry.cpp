@@ -56,10 +56,9 @@ std::vector<int64_t> find_overlaps(const Archive& archive) {
 
 int64_t memory_for(const TocRecord& record) {
   const bool compressed = record.stored_size != record.uncompressed_size;
-  const int64_t window =
-      compressed ? std::min<int64_t>(std::max(0, record.uncompressed_size) + 17,
-                                     static_cast<int64_t>(lzw::kWindowSize))
-                 : 0;
+  const int64_t window = compressed ? std::min<int64_t>(std::max(0, record.uncompressed_size) + 17,
+                                                        static_cast<int64_t>(lzw::kWindowSize))
+                                    : 0;
   return window + static_cast<int64_t>(lzw::kInputPiece);
 }
 
@@ -104,8 +103,8 @@ Judged judge_entry(Archive& archive, const TocRecord& record, size_t slack, Entr
     return judged;
   }
   // Room for the size and the slack, never more than the stream can give.
-  const int64_t room = std::max<int64_t>(0, int64_t{record.uncompressed_size} +
-                                                static_cast<int64_t>(slack));
+  const int64_t room =
+      std::max<int64_t>(0, int64_t{record.uncompressed_size} + static_cast<int64_t>(slack));
   const uint64_t limit =
       std::min<uint64_t>(static_cast<uint64_t>(room), lzw::max_decoded_size(stored_size));
   const lzw::StreamResult decoded = lzw::decode_stream(buffers, stored_size, limit, read, give);
@@ -115,9 +114,9 @@ Judged judge_entry(Archive& archive, const TocRecord& record, size_t slack, Entr
   const uint64_t count = decoded.result.count;
   const auto size = static_cast<uint64_t>(std::max(0, record.uncompressed_size));
   judged.verdict = count > size || (record.uncompressed_size < 0 && count > 0) ? Verdict::kMore
-                   : count < size                                               ? Verdict::kFewer
-                   : decoded.result.stop != lzw::DecodeStop::kEnd               ? Verdict::kNoEnd
-                                                                                : Verdict::kSound;
+                   : count < size                                              ? Verdict::kFewer
+                   : decoded.result.stop != lzw::DecodeStop::kEnd              ? Verdict::kNoEnd
+                                                                               : Verdict::kSound;
   return judged;
 }
 

@@ -19,8 +19,10 @@ NameError check_name(std::string_view name) {
 
 TocRecord make_record(int64_t offset, int64_t stored_size, int64_t uncompressed_size,
                       std::string_view name) {
-  TocRecord record{static_cast<int32_t>(offset), static_cast<int32_t>(stored_size),
-                   static_cast<int32_t>(uncompressed_size), {}};
+  TocRecord record{static_cast<int32_t>(offset),
+                   static_cast<int32_t>(stored_size),
+                   static_cast<int32_t>(uncompressed_size),
+                   {}};
   std::memcpy(record.name, name.data(), std::min(name.size(), kNameFieldSize));
   return record;
 }

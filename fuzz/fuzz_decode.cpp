@@ -24,9 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const lzw::DecodeResult got =
       lzw::decompress_buffer(*decoder, fast.get(), capacity, stream, length);
   int stop = 0;
-  const std::string pieces = testing_support::decode_in_pieces(
-      std::string(reinterpret_cast<const char*>(stream), length), capacity, window, piece,
-      piece * 3, stop);
+  const std::string pieces =
+      testing_support::decode_in_pieces(std::string(reinterpret_cast<const char*>(stream), length),
+                                        capacity, window, piece, piece * 3, stop);
   const lzw::DecodeResult expected =
       lzw::decompress_by_steps(*decoder, steps.get(), capacity, stream, length);
   if (got.count > capacity || got.count != expected.count || got.stop != expected.stop ||

@@ -22,7 +22,6 @@
 namespace lzw {
 namespace {
 
-
 constexpr size_t kChunk = 16;
 
 enum Phase : uint8_t { kAtStart, kCopying, kStepping, kEnded };
@@ -225,7 +224,8 @@ Outcome decode_by_copies(Decoder& d) {
     State t = s;
     if (read_code(t) != kClearCode) return Outcome::kHandOver;  // no CLEAR at the start
     // A window too small for a segment leaves every code to the steps.
-    if (window_short(s, kSegmentRoom)) return s.count > 0 ? Outcome::kFlushWindow : Outcome::kHandOver;
+    if (window_short(s, kSegmentRoom))
+      return s.count > 0 ? Outcome::kFlushWindow : Outcome::kHandOver;
     const Outcome started = start_segment(s);
     if (started != Outcome::kBegun) return started;
     for (uint32_t b = 0; b < 256; ++b) {
@@ -253,7 +253,8 @@ Outcome decode_by_copies(Decoder& d) {
     uint32_t last_length = s.last_length;
     uint8_t* to = s.destination + s.count;
     uint8_t* const end = s.destination + output_end(s);
-    uint8_t* const pause_at = s.pause < s.capacity ? s.destination + s.pause : s.destination + s.capacity;
+    uint8_t* const pause_at =
+        s.pause < s.capacity ? s.destination + s.pause : s.destination + s.capacity;
     uint32_t code = 0;
     while (source_length - pos >= 4 && to < pause_at) {
       code = (lzw::get_le32(source + pos) >> bit_offset) & mask;
@@ -321,7 +322,8 @@ Outcome decode_by_copies(Decoder& d) {
     }
     if (code != kClearCode) return Outcome::kHandOver;
     // Nothing before a CLEAR is referred to after it: the window can start again here.
-    if (window_short(s, kSegmentRoom)) return s.count > 0 ? Outcome::kFlushWindow : Outcome::kHandOver;
+    if (window_short(s, kSegmentRoom))
+      return s.count > 0 ? Outcome::kFlushWindow : Outcome::kHandOver;
     const Outcome started = start_segment(s);
     if (started != Outcome::kBegun) return started;
   }

@@ -41,7 +41,7 @@ static_assert(kMaxSegmentOutput == 7370880);
 struct DecodeState {
   const uint8_t* source;
   size_t source_length;
-  size_t pos;  // source byte of the next code; never past source_length
+  size_t pos;       // source byte of the next code; never past source_length
   bool more_input;  // more of the stream follows the source
   uint32_t bit_offset;
   uint32_t width;
@@ -51,12 +51,12 @@ struct DecodeState {
   uint32_t previous;
   uint8_t first_byte;
   uint8_t phase;
-  uint8_t* destination;  // the window the output goes into
-  size_t capacity;       // of the window
-  size_t count;          // bytes in the window
-  uint64_t flushed;      // bytes decoded before the window was last restarted
-  uint64_t limit;        // the most bytes the whole stream may decode to
-  size_t pause;  // decoding pauses once the count has reached this (below the capacity)
+  uint8_t* destination;      // the window the output goes into
+  size_t capacity;           // of the window
+  size_t count;              // bytes in the window
+  uint64_t flushed;          // bytes decoded before the window was last restarted
+  uint64_t limit;            // the most bytes the whole stream may decode to
+  size_t pause;              // decoding pauses once the count has reached this (below the capacity)
   const uint8_t* last_copy;  // where the string decoded last lies, and its length
   uint32_t last_length;
   DecodeStop stop;  // why decoding ended, once it has
@@ -68,7 +68,7 @@ struct DecodeState {
 struct Decoder {
   std::array<uint16_t, lzw::kCodeLimit + 1> prefix_of;  // code = prefix string + suffix
   std::array<uint8_t, lzw::kCodeLimit + 1> suffix_of;
-  std::array<uint8_t, kStringStackSize> string_stack;          // strings pushed last byte first
+  std::array<uint8_t, kStringStackSize> string_stack;       // strings pushed last byte first
   std::array<const uint8_t*, lzw::kCodeLimit + 1> copy_of;  // where each string lies
   std::array<uint32_t, lzw::kCodeLimit + 1> length_of;
   DecodeState state;

@@ -16,7 +16,6 @@
 namespace lzw {
 namespace {
 
-
 constexpr uint32_t kSlotMask = kSlotCount - 1;
 constexpr uint32_t kCodeMask = kCodeLimit - 1;
 
@@ -222,8 +221,7 @@ EncodeStep encode_some(Encoder& encoder, const uint8_t* input, size_t length, bo
     const uint8_t* const last_byte = end - 1;  // no pair starts there
     // A round that starts before `stop` ends inside the piece, whatever the next one holds:
     // no string is as long as the margin. Rounds after it wait for the next piece.
-    const uint8_t* const stop =
-        last ? end : length > kPieceMargin ? end - kPieceMargin : input;
+    const uint8_t* const stop = last ? end : length > kPieceMargin ? end - kPieceMargin : input;
     uint32_t next_code = state.next_code;
     // The pair table entry of the two bytes at p, for the round that starts there.
     auto pair_at = [&t](const uint8_t* at) -> uint32_t { return t.pair_code[pair_index(at)]; };

@@ -37,13 +37,13 @@ constexpr size_t kBatchCodes = 2048;
 
 // Where an encoding stands between pieces. Set up by begin_encoding; not to be changed by hand.
 struct EncodeState {
-  uint64_t bits = 0;       // bits of the stream not yet written out
-  uint32_t count = 0;      // ... how many
-  uint32_t width = 0;      // of the segment's next data code
-  uint32_t last_width = 0; // of its last data code
-  uint32_t data_codes = 0; // data codes since the last CLEAR
-  uint32_t next_code = 0;  // the next code to define
-  bool started = false;    // the opening CLEAR is written
+  uint64_t bits = 0;        // bits of the stream not yet written out
+  uint32_t count = 0;       // ... how many
+  uint32_t width = 0;       // of the segment's next data code
+  uint32_t last_width = 0;  // of its last data code
+  uint32_t data_codes = 0;  // data codes since the last CLEAR
+  uint32_t next_code = 0;   // the next code to define
+  bool started = false;     // the opening CLEAR is written
 };
 
 // A piece of input is encoded up to the last round that starts this far before its end, unless

@@ -29,8 +29,9 @@ void read_archive_table(Archive& archive, int status, const char* path) {
   const uint64_t table = 4 + uint64_t{count} * fst::kRecordSize;
   if (error != fst::TocError::kNone && path != nullptr && archive.length >= 0 &&
       table > static_cast<uint64_t>(archive.length)) {
-    common::fail(status, "'%s' is no FST archive: its count, %u, needs a table of %llu bytes, "
-                         "and the file has %lld\n",
+    common::fail(status,
+                 "'%s' is no FST archive: its count, %u, needs a table of %llu bytes, "
+                 "and the file has %lld\n",
                  path, count, static_cast<unsigned long long>(table),
                  static_cast<long long>(archive.length));
   }

@@ -179,9 +179,11 @@ int create_archive(common::Run& run, const char* archive_path, const char* manif
         return entry.error == ListedError::kNone && fits(before, largest(entry));
       },
       [](const NewEntry& entry) { return entry.file.reported_length + largest(entry); },
-      [&](NewEntry& entry, unsigned worker) { read_and_encode(entry, encoder_for(entry, worker)); }};
-  common::OrderedWork<NewEntry> work(lines.size(), threads, 8 * size_t{threads},
-                                     int64_t{64} << 20, std::move(steps));
+      [&](NewEntry& entry, unsigned worker) {
+        read_and_encode(entry, encoder_for(entry, worker));
+      }};
+  common::OrderedWork<NewEntry> work(lines.size(), threads, 8 * size_t{threads}, int64_t{64} << 20,
+                                     std::move(steps));
   std::vector<fst::TocRecord> records;
   int64_t offset = table_size;
   run.console.start_progress(lines.size(), 0);
@@ -202,7 +204,8 @@ int create_archive(common::Run& run, const char* archive_path, const char* manif
     // Judged against where it really goes: a stored file too large is never read.
     if (!worked && !entry.compress && !fits(offset, entry.file.reported_length)) {
       work.stop();
-      common::fail_run(creation.run, 1, "Error -- archive too large (offsets and sizes must stay below 2 GiB)\n");
+      common::fail_run(creation.run, 1,
+                       "Error -- archive too large (offsets and sizes must stay below 2 GiB)\n");
     }
     if (!worked) read_and_encode(entry, encoder_for(entry, 0));
     if (entry.error != ListedError::kNone) {
@@ -212,7 +215,8 @@ int create_archive(common::Run& run, const char* archive_path, const char* manif
     if (!fits(offset, static_cast<int64_t>(entry.stored_size)) ||
         !fits(0, static_cast<int64_t>(entry.size))) {
       work.stop();
-      common::fail_run(creation.run, 1, "Error -- archive too large (offsets and sizes must stay below 2 GiB)\n");
+      common::fail_run(creation.run, 1,
+                       "Error -- archive too large (offsets and sizes must stay below 2 GiB)\n");
     }
     if (!creation.archive.write(entry.stored.get(), entry.stored_size)) {
       work.stop();

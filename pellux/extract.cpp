@@ -7,13 +7,13 @@
 #include <string>
 
 #include "archive.h"
+#include "common/background_writer.h"
 #include "common/buffer.h"
 #include "common/escape.h"
 #include "common/fail.h"
 #include "common/files.h"
 #include "fst/lookup.h"
 #include "lzw/decoder.h"
-#include "common/background_writer.h"
 
 namespace pellux {
 namespace {

@@ -11,8 +11,8 @@
 #include "common/files.h"
 #include "common/ordered_work.h"
 #include "fst/lookup.h"
-#include "modes.h"
 #include "fst/names.h"
+#include "modes.h"
 
 namespace pellux {
 namespace {
@@ -135,8 +135,7 @@ int extract_many(common::Run& run, const char* archive_path, const char* folder_
         }
         return task;
       },
-      [](const Task&) { return int64_t{0}; },
-      [](const Task&, size_t, int64_t) { return true; },
+      [](const Task&) { return int64_t{0}; }, [](const Task&, size_t, int64_t) { return true; },
       [&archive](const Task& task) {
         return task.plan == Plan::kWrite ? fst::memory_for(archive.toc[task.index]) : 0;
       },
@@ -159,8 +158,8 @@ int extract_many(common::Run& run, const char* archive_path, const char* folder_
               task.judged.sink_stopped ? common::OutputError::kWriteFailed : out.finish();
         }
       }};
-  common::OrderedWork<Task> work(archive.toc.size(), workers, 8 * size_t{workers},
-                                 fst::kWorkBudget, std::move(steps));
+  common::OrderedWork<Task> work(archive.toc.size(), workers, 8 * size_t{workers}, fst::kWorkBudget,
+                                 std::move(steps));
   common::Console& console = run.console;
   console.start_progress(archive.toc.size(), 0);
   size_t written = 0, failed = 0;

@@ -39,8 +39,8 @@ int extract_many(common::Run& run, const char* archive_path, const char* folder,
 
 // pellux -u [-f] <archive> <folder>: every record into <folder>/files under its stored path
 // made safe, and <folder>/manifest.txt, from which -c builds the archive again.
-int unpack_archive(common::Run& run, const char* archive_path, const char* folder,
-                   bool replace, unsigned threads);
+int unpack_archive(common::Run& run, const char* archive_path, const char* folder, bool replace,
+                   unsigned threads);
 
 // pellux -c [-f] [-j N] <archive> <manifest>: a new archive from the manifest's files, on
 // `threads` threads. Every failure is status 1, with nothing left under the archive's name.

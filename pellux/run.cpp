@@ -16,7 +16,8 @@ namespace pellux {
 
 namespace {
 
-constexpr const char* kBanner = "-- pellux -- read and extract a file from an FST or DPK file --\n\n";
+constexpr const char* kBanner =
+    "-- pellux -- read and extract a file from an FST or DPK file --\n\n";
 
 constexpr const char* kHelp =
     "pellux <FST file> <file to extract> <file to create, or - for standard output>\n"
@@ -86,7 +87,9 @@ int run(int argc, char** argv) {
   }
   if (fits && mode == 'l' && paths == 1) {
     return list_archive(files, args.paths[0],
-                        args.json ? ListForm::kJson : names ? ListForm::kNames : ListForm::kTable,
+                        args.json ? ListForm::kJson
+                        : names   ? ListForm::kNames
+                                  : ListForm::kTable,
                         data);
   }
   if (fits && mode == 't' && paths == 1) return test_archive(files, args.paths[0], threads, data);
@@ -94,8 +97,8 @@ int run(int argc, char** argv) {
     const size_t first = to_output ? 1 : 2;
     const std::vector<const char*> patterns(args.paths.begin() + static_cast<long>(first),
                                             args.paths.end());
-    return extract_many(files, args.paths[0], to_output ? nullptr : args.paths[1], patterns,
-                        force, to_output ? 1 : threads, data);
+    return extract_many(files, args.paths[0], to_output ? nullptr : args.paths[1], patterns, force,
+                        to_output ? 1 : threads, data);
   }
   if (fits && mode == 'u' && paths == 2) {
     return unpack_archive(files, args.paths[0], args.paths[1], force, threads);

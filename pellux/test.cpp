@@ -23,7 +23,9 @@ int test_archive(common::Run& run, const char* archive_path, unsigned threads, i
   std::vector<fst::EntryBuffers> buffers(workers + 1);
   using Task = std::pair<size_t, fst::Judged>;
   common::WorkSteps<Task> steps{
-      [](size_t i) { return Task{i, {fst::Verdict::kOutside, 0, false}}; },
+      [](size_t i) {
+        return Task{i, {fst::Verdict::kOutside, 0, false}};
+      },
       [](const Task&) { return int64_t{0}; }, [](const Task&, size_t, int64_t) { return true; },
       [&archive](const Task& task) { return fst::memory_for(archive.toc[task.first]); },
       [&](Task& task, unsigned worker) {
@@ -34,8 +36,8 @@ int test_archive(common::Run& run, const char* archive_path, unsigned threads, i
                                          [](const uint8_t*, size_t) { return true; });
         }
       }};
-  common::OrderedWork<Task> work(archive.toc.size(), workers, 8 * size_t{workers},
-                                 fst::kWorkBudget, std::move(steps));
+  common::OrderedWork<Task> work(archive.toc.size(), workers, 8 * size_t{workers}, fst::kWorkBudget,
+                                 std::move(steps));
   // With --json, one object per entry and a total go to standard output, and nothing else.
   std::FILE* json = data >= 0 ? fdopen(data, "wb") : nullptr;
   const auto report = [json](const char* format, auto... values) {

@@ -67,8 +67,8 @@ class StreamCheck {
   void encode(bool last) {
     if (encoder_ == nullptr) return;
     std::vector<uint8_t> out(lzw::max_stream_size(pending_.size()) + 8);
-    const lzw::EncodeStep step = lzw::encode_some(*encoder_, pending_.data(), pending_.size(),
-                                                  last, out.data(), out.size());
+    const lzw::EncodeStep step =
+        lzw::encode_some(*encoder_, pending_.data(), pending_.size(), last, out.data(), out.size());
     fits_ = fits_ && step.fits;
     hash(again_, again_length_, out.data(), step.written);
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(step.consumed));
@@ -110,9 +110,9 @@ int unpack_archive(common::Run& run, const char* archive_path, const char* folde
     common::fail(kNothingDone, "Can't create folder '%s/%s': %s\n", folder_path, kFilesFolder,
                  common::folder_reason(files_made));
   }
-  const uint64_t most = archive.length < 0 ? UINT64_MAX
-                                           : fst::kMostPerArchiveByte *
-                                                 static_cast<uint64_t>(archive.length);
+  const uint64_t most = archive.length < 0
+                            ? UINT64_MAX
+                            : fst::kMostPerArchiveByte * static_cast<uint64_t>(archive.length);
   uint64_t given = 0;
   // A pipe is read in order, by one thread.
   const unsigned workers = archive.length < 0 ? 1 : threads;
@@ -128,7 +128,8 @@ int unpack_archive(common::Run& run, const char* archive_path, const char* folde
         if (name.empty()) {
           task.differences.push_back(number + " has no name, which pellux -c refuses");
         } else if (name.size() == fst::kNameFieldSize) {
-          task.differences.push_back(number + "'s name fills all 250 bytes, which pellux -c refuses");
+          task.differences.push_back(number +
+                                     "'s name fills all 250 bytes, which pellux -c refuses");
         } else if (std::any_of(record.name + name.size(), record.name + fst::kNameFieldSize,
                                [](char ch) { return ch != 0; })) {
           task.differences.push_back(number + "'s name field holds bytes after its name");
@@ -184,8 +185,7 @@ int unpack_archive(common::Run& run, const char* archive_path, const char* folde
         task.renamed = task.renamed || path.changed || file != path.file;
         return task;
       },
-      [](const Task&) { return int64_t{0}; },
-      [](const Task&, size_t, int64_t) { return true; },
+      [](const Task&) { return int64_t{0}; }, [](const Task&, size_t, int64_t) { return true; },
       [&archive](const Task& task) { return fst::memory_for(archive.toc[task.index]); },
       // Written as it is decoded, and encoded again to see whether pellux -c gives the same.
       [&](Task& task, unsigned worker) {
@@ -214,8 +214,8 @@ int unpack_archive(common::Run& run, const char* archive_path, const char* folde
         task.own_stream = !compressed || verdict != fst::Verdict::kSound || check.same();
         task.finished = task.judged.sink_stopped ? common::OutputError::kWriteFailed : out.finish();
       }};
-  common::OrderedWork<Task> work(archive.toc.size(), workers, 8 * size_t{workers},
-                                 fst::kWorkBudget, std::move(steps));
+  common::OrderedWork<Task> work(archive.toc.size(), workers, 8 * size_t{workers}, fst::kWorkBudget,
+                                 std::move(steps));
   common::Console& console = run.console;
   console.start_progress(archive.toc.size(), 0);
   std::string manifest = kManifestHeader;
@@ -240,9 +240,10 @@ int unpack_archive(common::Run& run, const char* archive_path, const char* folde
     ++failed;
     switch (task.plan) {
       case Task::Plan::kTooMuch:
-        console.warn("Refused entry %zu: %s would take the archive's overlapping entries past %llu "
-                    "bytes\n",
-                    i, shown.c_str(), static_cast<unsigned long long>(most));
+        console.warn(
+            "Refused entry %zu: %s would take the archive's overlapping entries past %llu "
+            "bytes\n",
+            i, shown.c_str(), static_cast<unsigned long long>(most));
         continue;
       case Task::Plan::kUnreadable:
         console.warn("Error reading entry %zu (%s) from FST\n", i, shown.c_str());
@@ -263,7 +264,7 @@ int unpack_archive(common::Run& run, const char* archive_path, const char* folde
       }
       if (verdict == fst::Verdict::kFewer || verdict == fst::Verdict::kMore) {
         console.warn("Warning -- %s: decompressed size does not match the FST's stored value\n",
-                    shown.c_str());
+                     shown.c_str());
       } else if (verdict == fst::Verdict::kNoEnd) {
         console.warn("Warning -- %s: its stream stops before its END\n", shown.c_str());
       }
@@ -285,7 +286,7 @@ int unpack_archive(common::Run& run, const char* archive_path, const char* folde
       case common::OutputError::kExists:
       case common::OutputError::kCannotCreate:
         console.warn("Can't create %s: it exists, or is not a plain file (-f replaces a file)\n",
-                    written.c_str());
+                     written.c_str());
         continue;
       case common::OutputError::kWriteFailed:
         console.warn("Error writing %s\n", written.c_str());

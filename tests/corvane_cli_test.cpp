@@ -228,7 +228,8 @@ TEST(CorvaneCliTest, AnyThreadCountBuildsWhatOneThreadBuilds) {
 TEST(CorvaneCliTest, RunsInOneFolderAtOnceNeverMix) {
   ScratchDir dir;
   const std::vector<Entry> first = {{true, text_like(3000000, 1)}};
-  const std::vector<Entry> second = {{false, random_bytes(30000000, 2)}, {true, text_like(1000, 3)}};
+  const std::vector<Entry> second = {{false, random_bytes(30000000, 2)},
+                                     {true, text_like(1000, 3)}};
   write_file(dir / "one", first[0].bytes);
   write_file(dir / "two", second[0].bytes);
   write_file(dir / "three", second[1].bytes);
@@ -250,7 +251,8 @@ TEST(CorvaneCliTest, RunsInOneFolderAtOnceNeverMix) {
       other.join();
       ASSERT_EQ(one.status + two.status, 0);
       const std::string built = read_file(dir / "two.sol"), staged = read_file(dir / kStaging);
-      ASSERT_TRUE(read_file(dir / "other" / kStaging) == data_area(first) || !later.starts_with(".."));
+      ASSERT_TRUE(read_file(dir / "other" / kStaging) == data_area(first) ||
+                  !later.starts_with(".."));
       if (later == "one.sol") {
         ASSERT_EQ(read_file(dir / "one.sol"), expected_container(first));
         ASSERT_EQ(built, expected_container(second));
@@ -275,7 +277,10 @@ TEST(CorvaneCliTest, AnInterruptedRunLeavesNoHalfWrittenFile) {
   // An interruption the run was started to ignore (nohup, a script's background job) stays
   // ignored.
   write_file(dir / "list", "c z0\n");
-  EXPECT_EQ(corvane(dir, {"list", "out.sol"}, {.interrupt_after_ms = 300, .interrupts_ignored = true}).status, 0);
+  EXPECT_EQ(
+      corvane(dir, {"list", "out.sol"}, {.interrupt_after_ms = 300, .interrupts_ignored = true})
+          .status,
+      0);
   const std::string zeros = encode(std::string(size_t{256} << 20, '\0'));
   std::vector<FstRecord> records;
   std::string data;
@@ -321,14 +326,18 @@ TEST(CorvaneCliTest, AnEntryLargerThanTheMemoryGoesThroughInPieces) {
   write_file(dir / "list", "c z\n");
   const ToolOptions small{.cwd = dir.path(), .address_space_limit = 64u << 20};
   EXPECT_EQ(corvane(dir, {"-j1", "list", "z.sol"}, small).status, 0);
-  EXPECT_EQ(corvane(dir, {"-t", "z.sol"}, small).output, kBanner + "1 entry tested, 0 damaged, 0 problems\n");
+  EXPECT_EQ(corvane(dir, {"-t", "z.sol"}, small).output,
+            kBanner + "1 entry tested, 0 damaged, 0 problems\n");
   const std::string stream = read_file(dir / "z.sol").substr(16);
-  write_file(dir / "z.fst", fst_table(1, {{266, static_cast<int32_t>(stream.size()), 1 << 30, "z"}}) + stream);
+  write_file(dir / "z.fst",
+             fst_table(1, {{266, static_cast<int32_t>(stream.size()), 1 << 30, "z"}}) + stream);
   const std::string program = tool_path("PELLUX_TOOL", PELLUX_PATH);
   const ToolRun one = run_tool(program, {"z.fst", "z", "/dev/null"}, small);
-  EXPECT_EQ(one.output, kPelluxBanner + line("Found z  [CSize:%zu, USize:1073741824]\n\n", stream.size()));
+  EXPECT_EQ(one.output,
+            kPelluxBanner + line("Found z  [CSize:%zu, USize:1073741824]\n\n", stream.size()));
   EXPECT_EQ(one.status, 0);
-  EXPECT_EQ(run_tool(program, {"-t", "z.fst"}, small).output, kPelluxBanner + "1 entry tested, 0 damaged\n");
+  EXPECT_EQ(run_tool(program, {"-t", "z.fst"}, small).output,
+            kPelluxBanner + "1 entry tested, 0 damaged\n");
 }
 
 // Progress is drawn on standard error while it is a terminal, and only then (or when asked),

@@ -56,8 +56,7 @@ TEST(PelluxCliTest, ExtractsAndReportsEveryOutcome) {
   };
   const std::string no_table_memory = "Error -- Can't allocate memory for table of contents\n";
   const std::string text = "a stream that decodes to fewer bytes than its record claims";
-  const std::string stream = encode(text),
-                    long_stream = encode(std::string(5000, 'm'));
+  const std::string stream = encode(text), long_stream = encode(std::string(5000, 'm'));
   const auto size = [](const std::string& s) { return static_cast<int32_t>(s.size()); };
   const ToolOptions less_memory{.address_space_limit = 256 << 20},
       small_files{.file_size_limit = 50000}, closed{.closed_stdio = true};
@@ -284,15 +283,24 @@ TEST(PelluxCliTest, UnpackThenCreateGivesTheArchiveBack) {
   const std::string text = text_like(9000, 4), stream = encode(text);
   // Out of table order, with a gap, and a stream of literals only, which this encoder never
   // writes for "aaaa".
-  const std::string literals = pack_codes({{256, 9}, {'a', 9}, {'a', 9}, {'a', 9}, {'a', 9}, {257, 9}});
+  const std::string literals =
+      pack_codes({{256, 9}, {'a', 9}, {'a', 9}, {'a', 9}, {'a', 9}, {257, 9}});
   const int32_t at = 4 + 262 * 3;
-  const std::string foreign = fst_table(3, {{at + 40 + static_cast<int32_t>(literals.size()), static_cast<int32_t>(stream.size()), 9000, "b/text"},
-                                            {at + 20, static_cast<int32_t>(literals.size()), 4, "a"}, {at, 5, 5, "c"}}) +
-                              "stord" + std::string(15, '\0') + literals + std::string(20, '\0') + stream;
+  const std::string foreign =
+      fst_table(3, {{at + 40 + static_cast<int32_t>(literals.size()),
+                     static_cast<int32_t>(stream.size()), 9000, "b/text"},
+                    {at + 20, static_cast<int32_t>(literals.size()), 4, "a"},
+                    {at, 5, 5, "c"}}) +
+      "stord" + std::string(15, '\0') + literals + std::string(20, '\0') + stream;
   const std::string archives[] = {
       read_file(EXAMPLE_ARCHIVE),
-      fst::archive_bytes({{"one\\a.txt", "1", false}, {"two/A.TXT", "2", true}, {"run", std::string(100000, 'r'), true}, {"z", "", true},
-                          {"mixed", random_bytes(3000, 2) + std::string(5000, '\0'), true}, {"same", "aaaa", true}, {"\xFF\xFE dir\\%x", text, false}}),
+      fst::archive_bytes({{"one\\a.txt", "1", false},
+                          {"two/A.TXT", "2", true},
+                          {"run", std::string(100000, 'r'), true},
+                          {"z", "", true},
+                          {"mixed", random_bytes(3000, 2) + std::string(5000, '\0'), true},
+                          {"same", "aaaa", true},
+                          {"\xFF\xFE dir\\%x", text, false}}),
       foreign};
   for (const std::string& archive : archives) {
     ScratchDir dir;
@@ -315,8 +323,8 @@ TEST(PelluxCliTest, UnpackThenCreateGivesTheArchiveBack) {
 // on standard output alone (messages on standard error), and the statuses of each mode.
 TEST(PelluxCliTest, ScriptsReadListingsAndEntries) {
   ScratchDir dir;
-  const std::string names[] = {"plain.txt", "dir\\sp ace\"q\"", "\x01\x1b[2J", "\xC3\xA9t\xC3\xA9",
-                               "\xFF\xFE\xC3", "tab\there/\x7F"};
+  const std::string names[] = {"plain.txt",         "dir\\sp ace\"q\"", "\x01\x1b[2J",
+                               "\xC3\xA9t\xC3\xA9", "\xFF\xFE\xC3",     "tab\there/\x7F"};
   std::vector<fst::NewEntry> entries;
   for (const std::string& name : names) entries.push_back({name, "data of " + name, true});
   write_file(dir / "a.fst", fst::archive_bytes(entries));
@@ -326,13 +334,14 @@ TEST(PelluxCliTest, ScriptsReadListingsAndEntries) {
   EXPECT_EQ(listed.errors, kBanner);
   EXPECT_EQ(listed.status, 0);
   // Python keeps the lone surrogates that stand for bytes that are no UTF-8.
-  const ToolRun parsed = run_tool(
-      "/usr/bin/python3",
-      {"-c", "import json,sys\n"
-             "for l in sys.stdin:\n"
-             " o=json.loads(l)\n"
-             " print(o['name'].encode('utf-8','surrogateescape').hex() if 'name' in o else o)"},
-      {.input = listed.output});
+  const ToolRun parsed =
+      run_tool("/usr/bin/python3",
+               {"-c",
+                "import json,sys\n"
+                "for l in sys.stdin:\n"
+                " o=json.loads(l)\n"
+                " print(o['name'].encode('utf-8','surrogateescape').hex() if 'name' in o else o)"},
+               {.input = listed.output});
   std::string expected;
   for (const std::string& name : names) {
     for (const char ch : name) expected += line("%02x", static_cast<uint8_t>(ch));
@@ -350,9 +359,11 @@ TEST(PelluxCliTest, ScriptsReadListingsAndEntries) {
   EXPECT_EQ(all.output, "data of plain.txtdata of \xC3\xA9t\xC3\xA9");
   EXPECT_EQ(std::make_pair(all.errors, all.status), std::make_pair(std::string(), 0));
   EXPECT_EQ(run_tool(program, {"-1", "-l", "a.fst"}, here).output,
-            "plain.txt\ndir\\sp ace\"q\"\n\\x01\\x1b[2J\n\xC3\xA9t\xC3\xA9\n\xFF\xFE\xC3\ntab\\x09here/\\x7f\n");
+            "plain.txt\ndir\\sp "
+            "ace\"q\"\n\\x01\\x1b[2J\n\xC3\xA9t\xC3\xA9\n\xFF\xFE\xC3\ntab\\x09here/\\x7f\n");
   // -t --json: each entry's verdict, and the total's.
-  write_file(dir / "b.fst", fst_table(2, {{4 + 524, 3, 3, "ok"}, {4 + 524, 3, 9, "short"}}) + "abc");
+  write_file(dir / "b.fst",
+             fst_table(2, {{4 + 524, 3, 3, "ok"}, {4 + 524, 3, 9, "short"}}) + "abc");
   const ToolRun tested = run_tool(program, {"-t", "--json", "b.fst"}, here);
   EXPECT_EQ(tested.output,
             "{\"version\":1,\"type\":\"entry\",\"index\":0,\"name\":\"ok\",\"offset\":528,"
@@ -373,8 +384,8 @@ TEST(PelluxCliTest, ReadsAnArchiveFromAFifoWhoseWriterComesLater) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     write_file(dir / "arc", fst::archive_bytes({{"a.txt", "late", true}}));
   });
-  const ToolRun run = run_tool(tool_path("PELLUX_TOOL", PELLUX_PATH), {"arc", "a.txt", "got"},
-                               {.cwd = dir.path()});
+  const ToolRun run =
+      run_tool(tool_path("PELLUX_TOOL", PELLUX_PATH), {"arc", "a.txt", "got"}, {.cwd = dir.path()});
   writer.join();
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_EQ(read_file(dir / "got"), "late");

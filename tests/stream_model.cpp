@@ -5,8 +5,8 @@
 #include <memory>
 #include <stdexcept>
 
-#include "lzw/decoder.h"
 #include <unordered_map>
+#include "lzw/decoder.h"
 
 namespace testing_support {
 
@@ -68,8 +68,8 @@ std::string distinct_pairs(size_t length) {
   return bytes;
 }
 
-std::string decode_in_pieces(const std::string& stream, uint64_t limit, size_t window,
-                             size_t piece, size_t pause, int& stop) {
+std::string decode_in_pieces(const std::string& stream, uint64_t limit, size_t window, size_t piece,
+                             size_t pause, int& stop) {
   static const std::unique_ptr<lzw::Decoder> decoder = lzw::new_decoder();
   const auto space = std::make_unique<uint8_t[]>(window);
   std::string input, output;

@@ -2,8 +2,8 @@
 // straightforward encoder that gives each code with its width, and a bit packer.
 #pragma once
 
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -34,7 +34,7 @@ std::string distinct_pairs(size_t length);
 // time (with what the decoder has not used carried over), the output taken out of a window of
 // `window` bytes whenever it pauses, every `pause` bytes, or asks for the window to be written
 // out. Returns the bytes and the lzw::DecodeStop, as a number, in `stop`.
-std::string decode_in_pieces(const std::string& stream, uint64_t limit, size_t window,
-                             size_t piece, size_t pause, int& stop);
+std::string decode_in_pieces(const std::string& stream, uint64_t limit, size_t window, size_t piece,
+                             size_t pause, int& stop);
 
 }  // namespace testing_support

@@ -2,9 +2,9 @@
 #include "support.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
-#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -21,9 +21,9 @@
 #include <stdexcept>
 
 #include "lzw/code_stream.h"
-#include "lzw/le32.h"
 #include "lzw/decoder.h"
 #include "lzw/encoder.h"
+#include "lzw/le32.h"
 #include "stream_model.h"
 
 namespace testing_support {
@@ -106,7 +106,8 @@ ToolRun run_tool(const std::string& program, const std::vector<std::string>& arg
   const auto start = std::chrono::steady_clock::now();
   const auto since = [&start] {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 start).count();
+                                                                 start)
+        .count();
   };
   bool interrupted = options.interrupt_after_ms == 0;
   pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};

@@ -12,8 +12,8 @@
 namespace testing_support {
 
 struct ToolRun {
-  std::string output;  // standard output, byte for byte
-  int status;          // exit status, or 128 + signal number when the program was killed
+  std::string output;       // standard output, byte for byte
+  int status;               // exit status, or 128 + signal number when the program was killed
   std::string errors = "";  // standard error
 };
 
