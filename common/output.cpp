@@ -56,6 +56,7 @@ std::pair<uint64_t, uint64_t> key(const FileId& id) {
 }
 
 constexpr size_t kBufferSize = size_t{64} << 10;
+constexpr size_t kDirectWrite = size_t{4} << 10;
 
 }  // namespace
 
@@ -101,13 +102,14 @@ OutputFile::~OutputFile() {
   abandon();
 }
 
-OutputError OutputFile::start(Run& run, int fd, bool kept) {
+OutputError OutputFile::start(Run& run, int fd, bool kept, const FileId* known) {
   run_ = &run;
   fd_ = fd;
   kept_ = kept;
   bool regular = false;
-  buffer_.reset(new (std::nothrow) uint8_t[kBufferSize]);
-  if (!identify_fd(fd, id_, regular) || !buffer_) {
+  if (known != nullptr) {
+    id_ = *known;
+  } else if (!identify_fd(fd, id_, regular)) {
     abandon();
     return OutputError::kCannotCreate;
   }
@@ -158,7 +160,12 @@ OutputError OutputFile::create_in(Run& run, const Folder& folder, std::string_vi
     identify_fd(fd, state.undo[serial_].id, regular);
   }
   if (fd < 0) return OutputError::kCannotCreate;
-  return start(run, fd, false);
+  FileId id;
+  {
+    const std::lock_guard lock(state.mutex);
+    id = state.undo[serial_].id;
+  }
+  return start(run, fd, false, &id);
 }
 
 void OutputFile::register_kept(int fd) {
@@ -258,6 +265,17 @@ void OutputFile::keep_first(int64_t length) {
 bool OutputFile::write(const uint8_t* bytes, size_t count) {
   if (failed_ || fd_ < 0) return false;
   length_ += static_cast<int64_t>(count);
+  // Pieces of some size go out as they come; small ones gather in a buffer made when first
+  // needed, so that a file written in one piece costs no buffer at all.
+  if (buffered_ == 0 && count >= kDirectWrite) {
+    failed_ = !put(bytes, count);
+    return !failed_;
+  }
+  if (!buffer_) buffer_.reset(new (std::nothrow) uint8_t[kBufferSize]);
+  if (!buffer_) {
+    failed_ = true;
+    return false;
+  }
   if (buffered_ + count <= kBufferSize) {
     if (count > 0) std::memcpy(buffer_.get() + buffered_, bytes, count);
     buffered_ += count;

@@ -123,7 +123,7 @@ class OutputFile {
   bool flush();
   bool put(const uint8_t* bytes, size_t count);
   void register_kept(int fd);
-  OutputError start(Run& run, int fd, bool kept);
+  OutputError start(Run& run, int fd, bool kept, const FileId* known = nullptr);
   void forget();
 
   Run* run_ = nullptr;

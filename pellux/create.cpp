@@ -1,6 +1,8 @@
 // Creating an archive from a manifest: the count, the records and every entry's data in
 // manifest order, the data right after the table. Every message this mode prints is here.
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -67,6 +69,12 @@ void read_and_encode(NewEntry& entry, lzw::Encoder* encoder) {
   }
 }
 
+// A listed file larger than this is written a piece at a time as it is read, in constant
+// memory; workers read and encode files whole up to kAheadLimit ahead of the one written.
+constexpr int64_t kWholeLimit = int64_t{1} << 20;
+constexpr int64_t kAheadLimit = int64_t{16} << 20;
+constexpr size_t kReadPiece = size_t{1} << 20;
+
 // The state of one creation. A failure leaves nothing under the archive's name: fail_run
 // removes what was written.
 struct Creation {
@@ -76,6 +84,66 @@ struct Creation {
   common::FileId replaced;  // the file the archive replaces, if any
   bool replaces = false;
 };
+
+[[noreturn]] void fail_too_large(Creation& creation) {
+  common::fail_run(creation.run, 1,
+                   "Error -- archive too large (offsets and sizes must stay below 2 GiB)\n");
+}
+
+// Writes the opened entry at `offset` a piece at a time as it is read, encoded for `c`; a
+// stream that comes out exactly as long as the file is then written over with the file's own
+// bytes, read again. Sets the entry's sizes; leaves its stored bytes empty, since they are in.
+void stream_entry(Creation& creation, NewEntry& entry, lzw::Encoder* encoder, int64_t offset) {
+  common::Bytes input = common::allocate_bytes(kReadPiece + lzw::kPieceMargin);
+  const size_t out_size = lzw::max_stream_size(kReadPiece + lzw::kPieceMargin) + 8;
+  common::Bytes out = common::allocate_bytes(entry.compress ? out_size : 0);
+  if (!input || !out || (entry.compress && encoder == nullptr)) {
+    entry.error = ListedError::kNoMemory;
+    return;
+  }
+  std::FILE* file = entry.file.stream.get();
+  const auto put = [&](const uint8_t* bytes, size_t count) {
+    entry.stored_size += count;
+    if (!fits(offset, static_cast<int64_t>(entry.stored_size))) fail_too_large(creation);
+    if (!creation.archive.write(bytes, count)) {
+      common::fail_run(creation.run, 1, "Error writing %s\n", creation.archive_path);
+    }
+  };
+  if (entry.compress) lzw::begin_encoding(*encoder);
+  size_t carried = 0;
+  for (bool last = false; !last;) {
+    const size_t got = std::fread(input.get() + carried, 1, kReadPiece, file);
+    entry.size += got;
+    last = got < kReadPiece;
+    if (std::ferror(file) != 0) entry.error = ListedError::kNotReadable;
+    if (entry.size >= static_cast<size_t>(common::kListedFileLimit)) {
+      entry.error = ListedError::kTooLarge;
+    }
+    if (entry.error != ListedError::kNone) return;
+    if (!entry.compress) {
+      put(input.get(), got);
+      continue;
+    }
+    const lzw::EncodeStep step =
+        lzw::encode_some(*encoder, input.get(), carried + got, last, out.get(), out_size);
+    put(out.get(), step.written);
+    carried = carried + got - step.consumed;
+    std::memmove(input.get(), input.get() + step.consumed, carried);
+  }
+  if (!entry.compress || fst::keeps_stream(entry.size, entry.stored_size)) return;
+  // As long as the file: stored instead, over the stream, in the same room.
+  for (size_t done = 0; done < entry.size;) {
+    const size_t want = std::min(kReadPiece, entry.size - done);
+    if (common::read_at(file, static_cast<int64_t>(done), input.get(), want) != want) {
+      entry.error = ListedError::kNotReadable;
+      return;
+    }
+    if (!creation.archive.write_at(offset + static_cast<int64_t>(done), input.get(), want)) {
+      common::fail_run(creation.run, 1, "Error writing %s\n", creation.archive_path);
+    }
+    done += want;
+  }
+}
 
 [[noreturn]] void fail_entry(Creation& creation, const NewEntry& entry, const char* path) {
   switch (entry.error) {
@@ -176,7 +244,8 @@ int create_archive(common::Run& run, const char* archive_path, const char* manif
       open_entry,
       [](const NewEntry& entry) { return entry.error == ListedError::kNone ? largest(entry) : 0; },
       [](const NewEntry& entry, size_t, int64_t before) {
-        return entry.error == ListedError::kNone && fits(before, largest(entry));
+        return entry.error == ListedError::kNone && entry.file.reported_length <= kAheadLimit &&
+               fits(before, largest(entry));
       },
       [](const NewEntry& entry) { return entry.file.reported_length + largest(entry); },
       [&](NewEntry& entry, unsigned worker) {
@@ -207,7 +276,11 @@ int create_archive(common::Run& run, const char* archive_path, const char* manif
       common::fail_run(creation.run, 1,
                        "Error -- archive too large (offsets and sizes must stay below 2 GiB)\n");
     }
-    if (!worked) read_and_encode(entry, encoder_for(entry, 0));
+    if (!worked && entry.file.reported_length > kWholeLimit) {
+      stream_entry(creation, entry, encoder_for(entry, 0), offset);
+    } else if (!worked) {
+      read_and_encode(entry, encoder_for(entry, 0));
+    }
     if (entry.error != ListedError::kNone) {
       work.stop();
       fail_entry(creation, entry, path);
@@ -218,7 +291,7 @@ int create_archive(common::Run& run, const char* archive_path, const char* manif
       common::fail_run(creation.run, 1,
                        "Error -- archive too large (offsets and sizes must stay below 2 GiB)\n");
     }
-    if (!creation.archive.write(entry.stored.get(), entry.stored_size)) {
+    if (entry.stored && !creation.archive.write(entry.stored.get(), entry.stored_size)) {
       work.stop();
       common::fail_run(creation.run, 1, "Error writing %s\n", archive_path);
     }
