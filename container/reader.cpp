@@ -37,15 +37,16 @@ ReadError read_container(std::FILE* file, ContainerInfo& info) {
     }
     if (std::ferror(file)) return ReadError::kReadError;
     if (info.file_size < 8) {
-      info.problems.push_back({ProblemKind::kNoHeader, 0});
+      info.problems.push_back({ProblemKind::kNoHeader, kWholeContainer});
       return ReadError::kNone;
     }
     info.checksum_word = lzw::get_le32(head);
     info.data_offset = lzw::get_le32(head + 4);
-    if (info.checksum_word != info.byte_sum) info.problems.push_back({ProblemKind::kChecksum, 0});
+    if (info.checksum_word != info.byte_sum)
+      info.problems.push_back({ProblemKind::kChecksum, kWholeContainer});
     const uint32_t d = info.data_offset;
     if (d < 8 || d % 4 != 0 || d > info.file_size) {
-      info.problems.push_back({ProblemKind::kBadDataOffset, 0});
+      info.problems.push_back({ProblemKind::kBadDataOffset, kWholeContainer});
       return ReadError::kNone;
     }
     words.resize(d - 8);

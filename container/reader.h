@@ -26,9 +26,12 @@ enum class ProblemKind {
   kNoLengthWord,     // a compressed entry too short to hold its length word
 };
 
+// What a problem of the header (no header, the data area offset, the checksum) concerns.
+constexpr size_t kWholeContainer = SIZE_MAX;
+
 struct Problem {
   ProblemKind kind;
-  size_t entry;  // the entry it concerns, where it concerns one
+  size_t entry;  // the entry it concerns, or kWholeContainer
 };
 
 struct ContainerInfo {

@@ -31,6 +31,23 @@ bool entry_in_range(const TocRecord& record, int64_t archive_length) {
          (archive_length < 0 || int64_t{record.offset} + record.stored_size <= archive_length);
 }
 
+uint64_t most_given(const TocRecord& record) {
+  if (record.stored_size < 0 || record.uncompressed_size < 0) return 0;
+  const auto stored = static_cast<uint64_t>(record.stored_size);
+  return std::min(static_cast<uint64_t>(record.uncompressed_size), stored * kMostPerArchiveByte);
+}
+
+GivenBound::GivenBound(int64_t archive_length)
+    : most_(archive_length < 0 ? UINT64_MAX
+                               : kMostPerArchiveByte * static_cast<uint64_t>(archive_length)) {}
+
+bool GivenBound::take(const TocRecord& record) {
+  const uint64_t count = most_given(record);
+  if (count > most_ - given_) return false;
+  given_ += count;
+  return true;
+}
+
 std::vector<int64_t> find_overlaps(const Archive& archive) {
   const Toc& toc = archive.toc;
   std::vector<int64_t> overlaps(toc.size(), -1);

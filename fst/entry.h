@@ -34,6 +34,25 @@ std::vector<int64_t> find_overlaps(const Archive& archive);
 // that share data can ask for more.
 constexpr uint64_t kMostPerArchiveByte = 2560;
 
+// The most extracting the record can give: a stored entry its data, a compressed one its size,
+// but never more than its stream can give; nothing for negative sizes.
+uint64_t most_given(const TocRecord& record);
+
+// The bound on what an extraction gives in all: kMostPerArchiveByte for each byte of the
+// archive (none for a pipe, whose length is unknown), which only records that share data can
+// reach. Each entry taken counts for most_given.
+class GivenBound {
+ public:
+  explicit GivenBound(int64_t archive_length);
+  // False, and nothing counted, when the entry would take the extraction past the bound.
+  bool take(const TocRecord& record);
+  uint64_t most() const { return most_; }
+
+ private:
+  uint64_t most_;
+  uint64_t given_ = 0;
+};
+
 // What an entry is, once read: the one rule every mode judges entries by.
 enum class Verdict {
   kSound,     // stored, or a stream that decodes to exactly its size and ends with END

@@ -14,7 +14,8 @@ namespace fst {
 
 NameError check_name(std::string_view name) {
   if (name.empty()) return NameError::kEmpty;
-  return name.size() >= kNameFieldSize ? NameError::kTooLong : NameError::kNone;
+  if (name.size() >= kNameFieldSize) return NameError::kTooLong;
+  return name.find('\0') != std::string_view::npos ? NameError::kHasNul : NameError::kNone;
 }
 
 TocRecord make_record(int64_t offset, int64_t stored_size, int64_t uncompressed_size,

@@ -18,6 +18,7 @@ enum class NameError {
   kEmpty,    // nothing to look an entry up by
   kTooLong,  // 250 bytes or more: a name that fills its field has no NUL, so a reader could
              // run past it
+  kHasNul,   // a reader would take it to end at its NUL byte
 };
 
 // Whether the writer takes `name` as a record's name.

@@ -46,4 +46,18 @@ void read_archive_table(Archive& archive, int status, const char* path) {
   archive.position = 4 + fst::kRecordSize * static_cast<int64_t>(archive.toc.size());
 }
 
+bool warn_damage(common::Console& console, const char* shown, fst::Verdict verdict,
+                 int64_t overlaps) {
+  if (verdict == fst::Verdict::kFewer || verdict == fst::Verdict::kMore) {
+    console.warn("Warning -- %s: decompressed size does not match the FST's stored value\n", shown);
+  } else if (verdict == fst::Verdict::kNoEnd) {
+    console.warn("Warning -- %s: its stream stops before its END\n", shown);
+  }
+  if (overlaps >= 0) {
+    console.warn("Warning -- %s: its data overlaps entry %lld's\n", shown,
+                 static_cast<long long>(overlaps));
+  }
+  return verdict != fst::Verdict::kSound || overlaps >= 0;
+}
+
 }  // namespace pellux

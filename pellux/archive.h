@@ -28,4 +28,10 @@ void read_archive_table(Archive& archive, int status, const char* path = nullptr
 // process with the message and the reason.
 void open_folder_or_fail(const char* path, common::Folder& folder);
 
+// Warns of what is wrong with an entry written out as it is (`shown`, its name as printed): a
+// size its stream does not decode to, a stream that stops before its END, data that an earlier
+// record's data overlaps (`overlaps`, that record, or -1). True when it is damaged in any way.
+bool warn_damage(common::Console& console, const char* shown, fst::Verdict verdict,
+                 int64_t overlaps);
+
 }  // namespace pellux

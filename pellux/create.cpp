@@ -196,6 +196,9 @@ int create_archive(common::Run& run, const char* archive_path, const char* manif
       case fst::NameError::kTooLong:
         common::fail(1, "Manifest '%s', line %zu: a name of 250 bytes or more\n", manifest_path,
                      entry.line);
+      case fst::NameError::kHasNul:
+        common::fail(1, "Manifest '%s', line %zu: a name with a NUL byte\n", manifest_path,
+                     entry.line);
     }
   }
   const int64_t table_size = 4 + fst::kRecordSize * static_cast<int64_t>(lines.size());

@@ -88,10 +88,7 @@ int extract_many(common::Run& run, const char* archive_path, const char* folder_
     open_folder_or_fail(folder_path, folder);
   }
   // Records that share data could give far more than the archive holds; no others can.
-  const uint64_t most = archive.length < 0
-                            ? UINT64_MAX
-                            : fst::kMostPerArchiveByte * static_cast<uint64_t>(archive.length);
-  uint64_t given = 0;
+  fst::GivenBound bound(archive.length);
   std::unordered_set<std::string> taken;  // base names chosen so far, folded as lookup folds them
   std::vector<bool> matched(patterns.size());
   const std::vector<int64_t> overlaps = fst::find_overlaps(archive);
@@ -120,14 +117,12 @@ int extract_many(common::Run& run, const char* archive_path, const char* folder_
           task.plan = Plan::kRefused;
         } else if (folder_path != nullptr && !taken.insert(folded(base)).second) {
           task.plan = Plan::kSkipped;  // lookup would find the earlier one
-        } else if (record.uncompressed_size >= 0 &&
-                   given + static_cast<uint64_t>(record.uncompressed_size) > most) {
-          task.plan = Plan::kTooMuch;
         } else if (!fst::entry_in_range(record, archive.length)) {
           task.plan = Plan::kUnreadable;
+        } else if (!bound.take(record)) {
+          task.plan = Plan::kTooMuch;
         } else {
           task.plan = Plan::kWrite;
-          given += static_cast<uint64_t>(record.uncompressed_size);
           if (folder_path != nullptr) {
             task.out = std::make_unique<common::OutputFile>();
             task.created = task.out->create_in(run, folder, base, overwrite);
@@ -184,7 +179,7 @@ int extract_many(common::Run& run, const char* archive_path, const char* folder_
         console.warn(
             "Refused entry %zu: %s would take the archive's overlapping entries past %llu "
             "bytes\n",
-            i, shown, static_cast<unsigned long long>(most));
+            i, shown, static_cast<unsigned long long>(bound.most()));
         continue;
       case Plan::kUnreadable:
         console.warn("Error reading entry %zu (%s) from FST\n", i, shown);
@@ -198,17 +193,7 @@ int extract_many(common::Run& run, const char* archive_path, const char* folder_
       console.warn("Error reading entry %zu (%s) from FST\n", i, shown);
       continue;
     }
-    if (verdict == fst::Verdict::kFewer || verdict == fst::Verdict::kMore) {
-      console.warn("Warning -- %s: decompressed size does not match the FST's stored value\n",
-                   shown);
-    } else if (verdict == fst::Verdict::kNoEnd) {
-      console.warn("Warning -- %s: its stream stops before its END\n", shown);
-    }
-    if (task.overlaps >= 0) {
-      console.warn("Warning -- %s: its data overlaps entry %lld's\n", shown,
-                   static_cast<long long>(task.overlaps));
-    }
-    damaged = damaged || verdict != fst::Verdict::kSound || task.overlaps >= 0;
+    damaged = warn_damage(console, shown, verdict, task.overlaps) || damaged;
     if (report_output(console, task.finished, task.shown, i)) {
       console.say("Extracted %s\n", shown);
       --failed;

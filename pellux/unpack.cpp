@@ -110,10 +110,9 @@ int unpack_archive(common::Run& run, const char* archive_path, const char* folde
     common::fail(kNothingDone, "Can't create folder '%s/%s': %s\n", folder_path, kFilesFolder,
                  common::folder_reason(files_made));
   }
-  const uint64_t most = archive.length < 0
-                            ? UINT64_MAX
-                            : fst::kMostPerArchiveByte * static_cast<uint64_t>(archive.length);
-  uint64_t given = 0;
+  // Records that share data could give far more than the archive holds; no others can.
+  fst::GivenBound bound(archive.length);
+  const std::vector<int64_t> overlaps = fst::find_overlaps(archive);
   // A pipe is read in order, by one thread.
   const unsigned workers = archive.length < 0 ? 1 : threads;
   std::vector<fst::EntryBuffers> buffers(workers + 1);
@@ -134,17 +133,15 @@ int unpack_archive(common::Run& run, const char* archive_path, const char* folde
                                [](char ch) { return ch != 0; })) {
           task.differences.push_back(number + "'s name field holds bytes after its name");
         }
-        if (record.uncompressed_size >= 0 &&
-            given + static_cast<uint64_t>(record.uncompressed_size) > most) {
-          task.plan = Task::Plan::kTooMuch;
-          return task;
-        }
         if (!fst::entry_in_range(record, archive.length)) {
           task.plan = Task::Plan::kUnreadable;
           task.differences.push_back(number + " could not be read");
           return task;
         }
-        given += static_cast<uint64_t>(record.uncompressed_size);
+        if (!bound.take(record)) {
+          task.plan = Task::Plan::kTooMuch;
+          return task;
+        }
         // Its folders inside files/, then a file name no earlier entry of this run has taken:
         // a name this run gave a file or a folder already gets ~2, ~3, ...
         const fst::SafePath path = fst::safe_path(name);
@@ -243,7 +240,7 @@ int unpack_archive(common::Run& run, const char* archive_path, const char* folde
         console.warn(
             "Refused entry %zu: %s would take the archive's overlapping entries past %llu "
             "bytes\n",
-            i, shown.c_str(), static_cast<unsigned long long>(most));
+            i, shown.c_str(), static_cast<unsigned long long>(bound.most()));
         continue;
       case Task::Plan::kUnreadable:
         console.warn("Error reading entry %zu (%s) from FST\n", i, shown.c_str());
@@ -262,13 +259,7 @@ int unpack_archive(common::Run& run, const char* archive_path, const char* folde
         differences.push_back(number + " could not be read");
         continue;
       }
-      if (verdict == fst::Verdict::kFewer || verdict == fst::Verdict::kMore) {
-        console.warn("Warning -- %s: decompressed size does not match the FST's stored value\n",
-                     shown.c_str());
-      } else if (verdict == fst::Verdict::kNoEnd) {
-        console.warn("Warning -- %s: its stream stops before its END\n", shown.c_str());
-      }
-      if (verdict != fst::Verdict::kSound) {
+      if (warn_damage(console, shown.c_str(), verdict, overlaps[i])) {
         damaged = true;
         differences.push_back(number + " is damaged");
       } else if (!task.own_stream) {
