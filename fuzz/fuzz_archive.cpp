@@ -1,6 +1,9 @@
 // Fuzz target: an FST/DPK archive of arbitrary bytes through the table reader, the lookup and
 // the path every mode takes through an entry, each entry read and decoded in pieces. The first
 // byte gives the length of the requested name that follows it; the rest is the archive.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -13,10 +16,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   const size_t name_length = data[0] < size - 1 ? data[0] : size - 1;
   const std::string requested(reinterpret_cast<const char*>(data + 1), name_length);
-  std::string bytes(reinterpret_cast<const char*>(data + 1 + name_length), size - 1 - name_length);
+  const std::string bytes(reinterpret_cast<const char*>(data + 1 + name_length),
+                          size - 1 - name_length);
+  // A file with a descriptor, as the modes read one: entries are read where they lie.
+  const int fd = memfd_create("archive", 0);
+  if (fd < 0 || write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) ||
+      lseek(fd, 0, SEEK_SET) != 0) {
+    __builtin_trap();
+  }
   fst::Archive archive;
-  archive.file = fmemopen(bytes.data(), bytes.size(), "rb");
-  if (archive.file == nullptr) return 0;
+  archive.file = fdopen(fd, "rb");
   archive.length = static_cast<int64_t>(bytes.size());
   if (fst::read_toc(archive.file, archive.length, archive.toc) == fst::TocError::kNone) {
     const int64_t index = fst::find_record(archive.toc, requested);
