@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -31,16 +32,21 @@ struct WorkSteps {
   std::function<void(Item&, unsigned worker)> work;
 };
 
+// The most items opened ahead of the consumer: each may hold a file open.
+constexpr size_t kMostOpenAhead = 256;
+
 // Hands out items one by one in index order. With one thread the consumer works on each item
-// when it takes it. With more, workers work on items ahead, at most `window` of them and within
-// `budget` bytes held, so that memory is bounded whatever the count; the item the consumer
-// waits for always goes ahead. What the consumer sees does not depend on the thread count.
+// when it takes it. With more, workers work on items ahead, at most `window` of them (and never
+// more than kMostOpenAhead) and within `budget` bytes held, so that memory and open files are
+// bounded whatever the count; the item the consumer waits for always goes ahead. What the
+// consumer sees does not depend on the thread count. Work on an item that throws (no memory)
+// throws from take() when the consumer comes to that item.
 template <typename Item>
 class OrderedWork {
  public:
   OrderedWork(size_t count, unsigned threads, size_t window, int64_t budget, WorkSteps<Item> steps)
       : count_(count),
-        window_(std::max<size_t>(window, 1)),
+        window_(std::clamp<size_t>(window, 1, kMostOpenAhead)),
         budget_(budget),
         steps_(std::move(steps)),
         ready_(window_),
@@ -86,6 +92,7 @@ class OrderedWork {
     } else {
       claim_changed_.notify_one();
     }
+    if (taken.failure) std::rethrow_exception(taken.failure);
     worked = taken.worked;
     return std::move(taken.item);
   }
@@ -110,6 +117,7 @@ class OrderedWork {
   struct Slot {
     Item item;
     bool worked;
+    std::exception_ptr failure;
   };
 
   void work_ahead(unsigned worker) {
@@ -119,13 +127,19 @@ class OrderedWork {
           lock, [this] { return stopping_ || claimed_ == count_ || claimed_ < taken_ + window_; });
       if (stopping_ || claimed_ == count_) return;
       const size_t index = claimed_++;
-      Item item = steps_.open(index);
-      largest_[index] = steps_.largest(item);
+      Item item{};
+      std::exception_ptr failure;
+      try {
+        item = steps_.open(index);
+      } catch (...) {
+        failure = std::current_exception();
+      }
+      largest_[index] = failure ? 0 : steps_.largest(item);
       // Where the consumer stands before this item at the most.
       int64_t before = position_;
       for (size_t k = position_index_; k < index; ++k) before += largest_[k];
       bool worked = false;
-      if (steps_.may_work_ahead(item, index, before)) {
+      if (!failure && steps_.may_work_ahead(item, index, before)) {
         const int64_t cost = steps_.cost(item);
         ++waiting_for_room_;
         claim_changed_.wait(
@@ -134,12 +148,16 @@ class OrderedWork {
         if (stopping_) return;
         held_ += cost;
         lock.unlock();
-        steps_.work(item, worker);
+        try {
+          steps_.work(item, worker);
+        } catch (...) {
+          failure = std::current_exception();
+        }
         lock.lock();
         held_by_[index] = cost;
         worked = true;
       }
-      ready_[index % window_] = Slot{std::move(item), worked};
+      ready_[index % window_] = Slot{std::move(item), worked, failure};
       if (index == taken_) ready_changed_.notify_one();
     }
   }

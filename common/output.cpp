@@ -147,8 +147,11 @@ OutputError OutputFile::create_in(Run& run, const Folder& folder, std::string_vi
       if (there.exists && state.inputs.count(key(there.id)) != 0) return OutputError::kIsInput;
     }
     if (!replace || !there.plain) return OutputError::kExists;
-    // Written beside it, under a name of its own, and moved over it once complete.
+    // Written beside it, under a name of its own, and moved over it once complete. From now on
+    // the file there is this run's: no later file of the run replaces it too (under another
+    // name that the file system takes for the same, say) before this one is moved in.
     const std::lock_guard lock(state.mutex);
+    state.outputs.insert(key(there.id));
     while (fd < 0) {
       temporary_ = temporary_name(state.next_temporary++);
       fd = common::create_in(folder, temporary_, exists);

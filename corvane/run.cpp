@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <thread>
 
 #include "build.h"
+#include "common/fail.h"
 #include "common/options.h"
 #include "common/output.h"
 #include "common/process.h"
@@ -37,12 +39,7 @@ bool has(const std::string& letters, char letter) {
   return letters.find(letter) != std::string::npos;
 }
 
-}  // namespace
-
-int run(int argc, char** argv) {
-  common::prepare_process();
-  common::Run files;
-  common::watch_interrupts(files.interruption());
+int run_modes(common::Run& files, int argc, char** argv) {
   const common::Arguments args = common::parse_arguments(argc, argv, "jltxfq");
   const char mode = common::mode_letter(args, "ltx");
   const size_t paths = args.paths.size();
@@ -86,6 +83,21 @@ int run(int argc, char** argv) {
   // A wrong command line of the build keeps its old status; one that asks for a mode is an
   // error a script must see.
   return mode == 0 ? 0 : kUsage;
+}
+
+}  // namespace
+
+int run(int argc, char** argv) {
+  common::prepare_process();
+  common::Run files;
+  common::watch_interrupts(files.interruption());
+  try {
+    return run_modes(files, argc, argv);
+  } catch (const std::bad_alloc&) {
+    // Whatever was being written is removed: no file stays half written.
+    common::fail_run(files, kSomeFailed, "Error -- out of memory\n");
+  }
+  return kSomeFailed;
 }
 
 }  // namespace corvane

@@ -75,7 +75,14 @@ SafePath safe_path(std::string_view stored) {
     const std::string_view part = rest.substr(0, separator);
     rest.remove_prefix(separator == std::string_view::npos ? rest.size() : separator + 1);
     if (part.empty() || part == ".") continue;
-    parts.push_back(is_safe_file_name(part) ? std::string(part) : escaped_component(part));
+    std::string made = is_safe_file_name(part) ? std::string(part) : escaped_component(part);
+    // Escapes make a name up to three times as long: cut, never inside an escape, to leave
+    // room for a "~N" within the 255 bytes a file name may have.
+    size_t cut = std::min(made.size(), kMostComponent);
+    while (cut < made.size() && cut > 0 && made.find('%', cut - 2) < cut) --cut;
+    while (cut < made.size() && cut > 0 && (made[cut - 1] == '.' || made[cut - 1] == ' ')) --cut;
+    made.resize(cut);
+    parts.push_back(made);
   }
   if (parts.empty()) parts.push_back("(unnamed)");
   path.file = parts.back();

@@ -20,6 +20,9 @@ bool is_safe_file_name(std::string_view name);
 // component that is not a safe file name (`..`, a control byte, a name the platform reserves) is
 // written in an escaped form, each offending byte as %XX, which can neither climb out of the
 // folder nor name a device. A name left with no component at all is "(unnamed)".
+// The longest part of a safe path, in bytes.
+constexpr size_t kMostComponent = 250;
+
 struct SafePath {
   std::vector<std::string> folders;
   std::string file;

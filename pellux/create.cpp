@@ -185,6 +185,9 @@ int create_archive(common::Run& run, const char* archive_path, const char* manif
     case ManifestError::kBadToken:
       common::fail(1, "Manifest '%s', line %zu: a %% without two hex digits\n", manifest_path,
                    line);
+    case ManifestError::kNulInPath:
+      common::fail(1, "Manifest '%s', line %zu: a file path with a NUL byte\n", manifest_path,
+                   line);
   }
   std::fclose(manifest);
   for (const ManifestLine& entry : lines) {

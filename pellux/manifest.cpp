@@ -23,10 +23,19 @@ std::vector<std::string_view> fields_of(std::string_view line) {
   return fields;
 }
 
+// Where a path starts afresh, and what separates its parts, on this platform.
+#ifdef _WIN32
+constexpr const char* kSeparators = "/\\";
 bool is_absolute(std::string_view path) {
   return (!path.empty() && (path[0] == '/' || path[0] == '\\')) ||
          (path.size() >= 2 && path[1] == ':');
 }
+#else
+constexpr const char* kSeparators = "/";
+bool is_absolute(std::string_view path) {
+  return !path.empty() && path[0] == '/';
+}
+#endif
 
 }  // namespace
 
@@ -51,6 +60,7 @@ ManifestError read_manifest(std::FILE* manifest, std::vector<ManifestLine>& line
         !common::decode_token(fields[2], entry.name)) {
       return ManifestError::kBadToken;
     }
+    if (entry.file.find('\0') != std::string::npos) return ManifestError::kNulInPath;
     lines.push_back(std::move(entry));
   }
   return std::ferror(manifest) ? ManifestError::kReadError : ManifestError::kNone;
@@ -62,7 +72,7 @@ std::string manifest_line(bool compress, std::string_view file, std::string_view
 }
 
 std::string file_path(std::string_view manifest_path, std::string_view file) {
-  const size_t slash = manifest_path.find_last_of("/\\");
+  const size_t slash = manifest_path.find_last_of(kSeparators);
   if (is_absolute(file) || slash == std::string_view::npos) return std::string(file);
   return std::string(manifest_path.substr(0, slash + 1)) + std::string(file);
 }

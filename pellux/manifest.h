@@ -30,6 +30,7 @@ enum class ManifestError {
   kBadCommand,  // a line that starts with neither `c` nor `u`
   kFields,      // a line without exactly a file and a name after its command
   kBadToken,    // a '%' not followed by two hex digits
+  kNulInPath,   // a file path with a NUL byte, which no file system takes
 };
 
 // Reads every line; on an error `bad_line` is the number of the line at fault.

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "archive.h"
@@ -112,6 +114,13 @@ int unpack_archive(common::Run& run, const char* archive_path, const char* folde
   }
   // Records that share data could give far more than the archive holds; no others can.
   fst::GivenBound bound(archive.length);
+  std::unordered_set<std::string> chosen;           // files/... paths of this run's files
+  std::unordered_map<std::string, unsigned> tried;  // the last number tried for each name
+  // Each entry opened ahead holds its folders and its file open.
+  size_t deepest = 0;
+  for (const TocRecord& record : archive.toc) {
+    deepest = std::max(deepest, fst::safe_path(fst::record_name(record)).folders.size());
+  }
   const std::vector<int64_t> overlaps = fst::find_overlaps(archive);
   // A pipe is read in order, by one thread.
   const unsigned workers = archive.length < 0 ? 1 : threads;
@@ -173,9 +182,13 @@ int unpack_archive(common::Run& run, const char* archive_path, const char* folde
         }
         task.out = std::make_unique<common::OutputFile>();
         task.created = common::OutputError::kWrittenBefore;
+        // A name this run chose once stays chosen, whether its file was written or not; the
+        // numbers go on from the last one tried for the name.
+        unsigned& n = tried[task.relative + "/" + path.file];
         std::string file;
-        for (unsigned n = 1; task.created == common::OutputError::kWrittenBefore; ++n) {
-          file = numbered(path.file, n);
+        while (task.created == common::OutputError::kWrittenBefore) {
+          file = numbered(path.file, ++n);
+          if (!chosen.insert(task.relative + "/" + file).second) continue;
           task.created = task.out->create_in(run, *here, file, replace);
         }
         task.relative += "/" + file;
@@ -211,8 +224,10 @@ int unpack_archive(common::Run& run, const char* archive_path, const char* folde
         task.own_stream = !compressed || verdict != fst::Verdict::kSound || check.same();
         task.finished = task.judged.sink_stopped ? common::OutputError::kWriteFailed : out.finish();
       }};
-  common::OrderedWork<Task> work(archive.toc.size(), workers, 8 * size_t{workers}, fst::kWorkBudget,
-                                 std::move(steps));
+  common::OrderedWork<Task> work(
+      archive.toc.size(), workers,
+      std::min<size_t>(8 * size_t{workers}, common::kMostOpenAhead / (deepest + 2)),
+      fst::kWorkBudget, std::move(steps));
   common::Console& console = run.console;
   console.start_progress(archive.toc.size(), 0);
   std::string manifest = kManifestHeader;
@@ -235,18 +250,21 @@ int unpack_archive(common::Run& run, const char* archive_path, const char* folde
     expected_offset += record.stored_size;
     differences.insert(differences.end(), task.differences.begin(), task.differences.end());
     ++failed;
+    const std::string not_written = number + " was not written";
     switch (task.plan) {
       case Task::Plan::kTooMuch:
         console.warn(
             "Refused entry %zu: %s would take the archive's overlapping entries past %llu "
             "bytes\n",
             i, shown.c_str(), static_cast<unsigned long long>(bound.most()));
+        differences.push_back(not_written);
         continue;
       case Task::Plan::kUnreadable:
         console.warn("Error reading entry %zu (%s) from FST\n", i, shown.c_str());
         continue;
       case Task::Plan::kNoFolder:
         console.warn("Can't create folder '%s/%s'\n", folder_path, written.c_str());
+        differences.push_back(not_written);
         continue;
       case Task::Plan::kWrite:
         break;
@@ -273,14 +291,17 @@ int unpack_archive(common::Run& run, const char* archive_path, const char* folde
         break;
       case common::OutputError::kIsInput:
         console.warn("Can't replace %s: it is the archive being read\n", written.c_str());
+        differences.push_back(not_written);
         continue;
       case common::OutputError::kExists:
       case common::OutputError::kCannotCreate:
         console.warn("Can't create %s: it exists, or is not a plain file (-f replaces a file)\n",
                      written.c_str());
+        differences.push_back(not_written);
         continue;
       case common::OutputError::kWriteFailed:
         console.warn("Error writing %s\n", written.c_str());
+        differences.push_back(not_written);
         continue;
     }
     if (task.renamed) {
@@ -294,6 +315,9 @@ int unpack_archive(common::Run& run, const char* archive_path, const char* folde
   if (!in_order) {
     differences.insert(differences.begin(),
                        "its data does not lie in table order right after its table");
+  } else if (archive.length > expected_offset) {
+    differences.insert(differences.begin(), std::to_string(archive.length - expected_offset) +
+                                                " bytes follow its last entry's data");
   }
   common::OutputFile out;
   common::OutputError error = out.create_in(run, folder, kManifestName, replace);
@@ -307,8 +331,8 @@ int unpack_archive(common::Run& run, const char* archive_path, const char* folde
     ++failed;
   }
   for (const std::string& difference : differences) {
-    console.say("pellux -c will not give this archive byte for byte: %s\n",
-                common::escape_name(difference).c_str());
+    console.warn("pellux -c will not give this archive byte for byte: %s\n",
+                 common::escape_name(difference).c_str());
   }
   console.clear();
   console.say("%zu %s unpacked into %s, %zu not\n", unpacked, unpacked == 1 ? "entry" : "entries",

@@ -78,39 +78,33 @@ TEST(CodecTest, EncoderWritesWhatTheFormatGivesAndItDecodesBack) {
   }
 }
 
-// Streams no encoder writes. The fast decoder must give exactly what its steps give, bytes
-// and reason, at every capacity, and what it gives must not depend on earlier calls.
+// Streams no encoder writes: damaged, cut, with junk after them, or noise. The fast decoder
+// must give exactly what its steps give, bytes and reason, at every capacity, and what it gives
+// must not depend on earlier calls.
 TEST(CodecTest, DecoderMatchesItsStepsOnAnyStream) {
   std::mt19937 engine(31);
-  std::vector<std::string> streams;
-  for (const std::string& input : {text_like(30000, 32), std::string(50000, 'x'),
-                                   random_bytes(20000, 33), distinct_pairs(8000)}) {
-    const std::string valid = encode(input);
-    for (int i = 0; i < 60; ++i) {
-      std::string damaged = valid;
-      for (uint32_t f = 0, flips = 1 + engine() % 4; f < flips; ++f) {
-        damaged[engine() % damaged.size()] ^= static_cast<char>(1u << (engine() % 8));
-      }
-      streams.push_back(damaged);
+  const std::string valid = encode(text_like(30000, 32) + std::string(50000, 'x') +
+                                   random_bytes(20000, 33) + distinct_pairs(8000));
+  std::vector<std::string> streams = {valid.substr(0, valid.size() / 3),
+                                      valid + random_bytes(500, 34)};
+  for (uint32_t i = 0; i < 400; ++i) {
+    std::string damaged = valid;
+    for (uint32_t f = 0, flips = 1 + engine() % 4; f < flips; ++f) {
+      damaged[engine() % damaged.size()] ^= static_cast<char>(1u << (engine() % 8));
     }
-    streams.push_back(valid.substr(0, valid.size() / 3));
-    streams.push_back(valid + random_bytes(500, 34));
-  }
-  for (uint32_t seed = 0; seed < 200; ++seed) {
-    streams.push_back(random_bytes(1 + engine() % 4000, seed + 100));
+    streams.push_back(i % 2 ? damaged : random_bytes(1 + engine() % 4000, i));
   }
   const std::string noise = encode(text_like(100000, 9));
   for (const std::string& stream : streams) {
-    const Decoded expected = decode(stream, 1 << 24, DecodeWay::kSteps);
+    const Decoded whole = decode(stream, 1 << 24, DecodeWay::kSteps);
     decode(noise, 100000);  // fills the tables with another stream's strings
-    for (const size_t capacity :
-         {size_t{0}, size_t{1}, size_t{100}, size_t{5000}, size_t{1 << 24}}) {
+    for (const size_t capacity : {size_t{0}, size_t{1}, size_t{5000}, size_t{1 << 24}}) {
       const Decoded steps = decode(stream, capacity, DecodeWay::kSteps);
+      ASSERT_EQ(steps.bytes, whole.bytes.substr(0, capacity));
       for (const DecodeWay way : {DecodeWay::kFast, DecodeWay::kPieces, DecodeWay::kWindow}) {
         const Decoded got = decode(stream, capacity, way);
         ASSERT_EQ(std::tie(got.bytes, got.stop), std::tie(steps.bytes, steps.stop)) << capacity;
       }
-      ASSERT_EQ(steps.bytes, expected.bytes.substr(0, capacity));
     }
   }
 }
@@ -167,28 +161,6 @@ TEST(CodecTest, DecoderSaysWhyItStopped) {
                                           decoded.bytes.begin());
       EXPECT_EQ(decoded.bytes.substr(at, 16), c.bytes.substr(at, 16)) << "from byte " << at;
       EXPECT_EQ(decoded.stop, static_cast<int>(c.stop)) << c.bytes.substr(0, 16);
-    }
-  }
-}
-
-// Where the encoder's hash puts strings cannot depend on the random values drawn: two bytes'
-// strings share their first slots for at most a quarter of the prefixes whatever the two
-// values differ by (bare codes shared every one in a draw of eight), each byte's strings
-// spread over all eight parts of the table, and no two drawn values point into one line.
-TEST(CodecTest, EncoderHashSpreadsStringsWhateverTheDraw) {
-  std::vector<uint32_t> meets(lzw::kSlotCount), per_part(8);
-  for (uint32_t p = 258; p < 4096; ++p) {
-    ++per_part[lzw::table_entry(p) >> 12];
-    for (uint32_t q = 258; q < 4096; ++q) ++meets[lzw::table_entry(p) ^ lzw::table_entry(q)];
-  }
-  for (uint32_t d = 1u << lzw::kLineBits; d < lzw::kSlotCount; ++d) ASSERT_LE(meets[d], 960u) << d;
-  for (const uint32_t n : per_part) EXPECT_LE(n, 640u);
-  for (int draw = 0; draw < 20; ++draw) {
-    const std::unique_ptr<lzw::Encoder> encoder = lzw::new_encoder();
-    std::vector<bool> lines(lzw::kSlotCount >> lzw::kLineBits);
-    for (const uint32_t value : encoder->byte_keys) {
-      ASSERT_FALSE(lines[value >> lzw::kLineBits]) << "two bytes' values share a line";
-      lines[value >> lzw::kLineBits] = true;
     }
   }
 }

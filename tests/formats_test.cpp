@@ -4,7 +4,9 @@
 
 #include "container/writer.h"
 #include "corvane/entry.h"
+#include "fst/entry.h"
 #include "fst/lookup.h"
+#include "fst/names.h"
 #include "support.h"
 
 namespace {
@@ -25,37 +27,82 @@ TEST(FormatsTest, BaseNameDropsDriveAndDirectoriesAndCutsEachPart) {
   for (const auto& [path, expected] : cases) EXPECT_EQ(fst::base_name(path), expected) << path;
 }
 
+// Names match byte for byte but for the case of the ASCII letters A to Z; a stored name ends at
+// its first NUL. An entry's data lies inside the archive, or its length is unknown (a pipe).
+TEST(FormatsTest, NamesAndRecordsAreJudgedByTheirBytes) {
+  EXPECT_TRUE(fst::equal_folded("\xC3\x89t.TXT", "\xC3\x89T.txt"));
+  EXPECT_FALSE(fst::equal_folded("@\xC3\x89", "`\xC3\x89"));
+  EXPECT_FALSE(fst::equal_folded("\xC3\x89", "\xC3\xA9"));
+  EXPECT_EQ(fst::record_name({0, 0, 0, "half\0hidden"}), "half");
+  EXPECT_TRUE(fst::entry_in_range({10, 5, 5, ""}, 15) &&
+              fst::entry_in_range({INT32_MAX, 9, 0, ""}, -1));
+  for (const fst::TocRecord& outside : {fst::TocRecord{10, 6, 5, ""},
+                                        {16, 0, 0, ""},
+                                        {-5, 0, 0, ""},
+                                        {0, -1, 3, ""},
+                                        {0, 3, -1, ""}}) {
+    EXPECT_FALSE(fst::entry_in_range(outside, 15)) << outside.offset << " " << outside.stored_size;
+  }
+}
+
+// A stored name becomes a path inside the folder: drive and empty or "." parts dropped, a part
+// that cannot be a file name escaped, every part cut to fit a file name, never inside an escape.
+TEST(FormatsTest, StoredNamesBecomeSafePaths) {
+  std::string cut;
+  for (int i = 0; i < 83; ++i) cut += "%01";
+  const std::pair<std::string, std::string> cases[] = {
+      {"..\\..\\evil.txt", ".%2E/.%2E/evil.txt"},
+      {"C:\\drive.txt", "drive.txt"},
+      {"a/./b//c.txt", "a/b/c.txt"},
+      {"ctl\x01 %.txt", "ctl%01 %.txt"},
+      {"..", ".%2E"},
+      {std::string(249, 'N'), std::string(249, 'N')},
+      {std::string(100, '\x01'), cut},
+  };
+  for (const auto& [stored, expected] : cases) {
+    const fst::SafePath path = fst::safe_path(stored);
+    std::string joined;
+    for (const std::string& folder : path.folders) joined += folder + "/";
+    EXPECT_EQ(joined + path.file, expected) << stored;
+  }
+}
+
 // A prepared entry is judged in the order a build meets it: a file that cannot be opened,
 // then a start too late or a stored file too large by its reported size, then a failed read,
 // then what was really read or encoded.
 TEST(FormatsTest, EntriesAreJudgedInTheOrderABuildMeetsThem) {
-  using corvane::EntryStep, corvane::ListedError, corvane::Verdict;
+  using enum corvane::ListedError;
+  using enum corvane::EntryStep;
+  using enum corvane::Verdict;
   const int64_t gib = int64_t{1} << 30;
   // The data area starts at 8 + 4 (index + 1) as long as this entry is the last.
   const struct {
-    ListedError error;
-    EntryStep step;
-    bool compressed;
-    int64_t reported, length, staged, index;
-    Verdict verdict;
+    corvane::ListedError error = kNone;
+    corvane::EntryStep step = kEncoded;
+    bool compressed = true;
+    int64_t reported = 10, length = 100, staged = 0, index = 0;
+    corvane::Verdict verdict;
   } cases[] = {
-      {ListedError::kCannotOpen, EntryStep::kOpened, false, 0, 0, gib, 0, Verdict::kListedError},
-      {ListedError::kNotReadable, EntryStep::kRead, false, 2 * gib - 12, 0, 0, 0,
-       Verdict::kContainerTooLarge},
-      {ListedError::kNotReadable, EntryStep::kRead, false, 10, 0, 0, 0, Verdict::kListedError},
-      {ListedError::kNoMemory, EntryStep::kEncoded, true, 2 * gib - 1, 0, 0, 0,
-       Verdict::kListedError},
-      {ListedError::kNone, EntryStep::kRead, false, 10, 2 * gib - 12, 0, 0,
-       Verdict::kContainerTooLarge},
-      {ListedError::kNone, EntryStep::kRead, false, 10, 2 * gib - 13, 0, 0, Verdict::kStage},
-      {ListedError::kNone, EntryStep::kRead, false, 2 * gib - 13, 0, 0, 0, Verdict::kStage},
-      {ListedError::kNone, EntryStep::kEncoded, true, 2 * gib - 1, 100, 0, 0, Verdict::kStage},
-      {ListedError::kNone, EntryStep::kEncoded, true, 10, 100, gib - 13, 0, Verdict::kStage},
-      {ListedError::kNone, EntryStep::kEncoded, true, 10, 100, gib - 12, 0,
-       Verdict::kContainerTooLarge},
-      {ListedError::kNone, EntryStep::kEncoded, true, 10, 100, gib - 17, 1, Verdict::kStage},
-      {ListedError::kNone, EntryStep::kEncoded, true, 10, 100, gib - 16, 1,
-       Verdict::kContainerTooLarge},
+      {.error = kCannotOpen, .step = kOpened, .staged = gib, .verdict = kListedError},
+      {.error = kNotReadable,
+       .step = kRead,
+       .compressed = false,
+       .reported = 2 * gib - 12,
+       .verdict = kContainerTooLarge},
+      {.error = kNotReadable, .step = kRead, .compressed = false, .verdict = kListedError},
+      {.error = kNoMemory, .reported = 2 * gib - 1, .verdict = kListedError},
+      {.step = kRead, .compressed = false, .length = 2 * gib - 12, .verdict = kContainerTooLarge},
+      {.step = kRead, .compressed = false, .length = 2 * gib - 13, .verdict = kStage},
+      {.step = kRead,
+       .compressed = false,
+       .reported = 2 * gib - 13,
+       .length = 0,
+       .verdict = kStage},
+      {.reported = 2 * gib - 1, .verdict = kStage},
+      {.staged = gib - 13, .verdict = kStage},
+      {.staged = gib - 12, .verdict = kContainerTooLarge},
+      {.staged = gib - 17, .index = 1, .verdict = kStage},
+      {.staged = gib - 16, .index = 1, .verdict = kContainerTooLarge},
   };
   for (const auto& c : cases) {
     corvane::PreparedEntry entry;

@@ -2,15 +2,17 @@
 # Prints the size of the tests (tests/ and fuzz/) against the program code (every other top
 # folder but bench/, examples/, man/ and .ci/), counted in tokens of the C++ sources git knows:
 # identifiers, numbers, whole literals and punctuation marks, comments and white space nothing,
-# so that layout changes nothing. Fails above 40%. Uses ../shared/tools/test-share where it is
-# there, and otherwise counts the same way itself.
+# so that layout changes nothing. Fails above MAX percent (47 for now: the tests are being cut
+# towards 40% of the program, and a third). Uses ../shared/tools/test-share where it is there,
+# and otherwise counts the same way itself.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+MAX=${MAX:-47}
 if [ -x ../shared/tools/test-share ]; then
-  exec ../shared/tools/test-share --max 40
+  exec ../shared/tools/test-share --max "$MAX"
 fi
-exec python3 - <<'PY'
-import re, subprocess, sys
+MAX=$MAX exec python3 - <<'PY'
+import os, re, subprocess, sys
 source = re.compile(r"\.(c|cc|cpp|cxx|h|hh|hpp)$")
 literal = r'R"(?P<d>[^(\s]*)\(.*?\)(?P=d)"|"(?:\\.|[^"\\\n])*"|\'(?:\\.|[^\'\\\n])*\''
 comment = re.compile(literal + r"|//[^\n]*|/\*.*?\*/", re.S)
@@ -29,5 +31,5 @@ for path in filter(source.search, files.decode("utf-8", "replace").split("\0")):
 share = 100.0 * tests / program
 print("tests are %.1f%% of the program code: %d tokens in tests/ and fuzz/, %d in the program"
       % (share, tests, program))
-sys.exit(1 if share > 40 else 0)
+sys.exit(1 if share > float(os.environ["MAX"]) else 0)
 PY

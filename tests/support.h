@@ -2,6 +2,29 @@
 // generated inputs, and the codec called through exactly-sized heap buffers.
 #pragma once
 
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <chrono>
+#include <csignal>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <stdexcept>
+#include "lzw/code_stream.h"
+#include "lzw/decoder.h"
+#include "lzw/encoder.h"
+#include "lzw/le32.h"
+#include "stream_model.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -31,16 +54,28 @@ struct ToolOptions {
 
 // The program to test: the one the environment variable `variable` names (a wrapper that runs
 // another build of it, say), or else `built`.
-std::string tool_path(const char* variable, const char* built);
+inline std::string tool_path(const char* variable, const char* built) {
+  const char* chosen = std::getenv(variable);
+  return chosen != nullptr && *chosen != '\0' ? chosen : built;
+}
 
 // True when the tools under test are Windows builds run through wine (TOOLS_UNDER_WINE=1).
-bool tools_under_wine();
+inline bool tools_under_wine() {
+  const char* flag = std::getenv("TOOLS_UNDER_WINE");
+  return flag != nullptr && std::string(flag) == "1";
+}
 
 // Whether the table row `what` holds for the tools under test, by its `windows` field: "" holds
 // for every build; "skip: why" not for the Windows build under wine, which cannot show it;
 // "only: why" for that build alone, whose outcome rightly differs. Prints why a row is skipped
 // under wine.
-bool row_holds(const std::string& what, const std::string& windows);
+inline bool row_holds(const std::string& what, const std::string& windows) {
+  const bool skip = windows.starts_with("skip: "), only = windows.starts_with("only: ");
+  if (!windows.empty() && !skip && !only) throw std::invalid_argument("windows: " + windows);
+  if (skip && tools_under_wine())
+    std::printf("  row skipped under wine: %s (%s)\n", what.c_str(), windows.c_str() + 6);
+  return skip ? !tools_under_wine() : only ? tools_under_wine() : true;
+}
 // Rows the Windows build under wine cannot show: wine 8 takes a Linux symbolic link for the file
 // it names (Windows' own links it would refuse), its fclose returns success when writing out
 // the last buffered bytes fails (fflush reports it), and it cannot start under a limit of the
@@ -50,14 +85,142 @@ inline const std::string kWineNeedsAddressSpace = "skip: wine needs about 2 GiB 
 
 // Runs `program` with `args` and waits for it, at most a minute: a run that hangs is killed and
 // ends with status 128 + 9.
-ToolRun run_tool(const std::string& program, const std::vector<std::string>& args,
-                 const ToolOptions& options = {});
+inline ToolRun run_tool(const std::string& program, const std::vector<std::string>& args,
+                        const ToolOptions& options = {}) {
+  int out[2], err[2], in[2];
+  if (pipe(out) != 0 || pipe(err) != 0 || pipe(in) != 0) throw std::runtime_error("pipe failed");
+  // Standard error as a terminal: the pseudo-terminal's two ends stand in for the pipe's.
+  if (options.errors_to_terminal) {
+    close(err[0]);
+    close(err[1]);
+    if (openpty(&err[0], &err[1], nullptr, nullptr, nullptr) != 0) {
+      throw std::runtime_error("openpty failed");
+    }
+  }
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    dup2(in[0], STDIN_FILENO);
+    dup2(out[1], STDOUT_FILENO);
+    dup2(err[1], STDERR_FILENO);
+    for (const int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+    if (options.closed_stdio) close(STDIN_FILENO), close(STDOUT_FILENO);
+    if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
+    std::signal(SIGINT, options.interrupts_ignored ? SIG_IGN : SIG_DFL);
+    if (!options.output_to.empty()) {
+      const int fd = open(options.output_to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+      if (fd < 0 || dup2(fd, STDOUT_FILENO) < 0) _exit(126);
+      close(fd);
+    }
+    const std::pair<int, uint64_t> limits[] = {{RLIMIT_AS, options.address_space_limit},
+                                               {RLIMIT_FSIZE, options.file_size_limit}};
+    for (const auto& [resource, value] : limits) {
+      const rlimit limit{value, value};
+      if (value != 0 && setrlimit(resource, &limit) != 0) _exit(126);
+    }
+    // A sanitizer report must end with a status no message of the tools uses, and a failed
+    // allocation must be reported as such instead of aborting.
+    setenv("ASAN_OPTIONS", "allocator_may_return_null=1:exitcode=86", 1);
+    setenv("UBSAN_OPTIONS", "halt_on_error=1:exitcode=87", 1);
+    setenv("TSAN_OPTIONS", "halt_on_error=1:exitcode=88", 1);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+  // A tool that stops reading early must not end the test with SIGPIPE.
+  std::signal(SIGPIPE, SIG_IGN);
+  const std::string input = options.input.value_or("");
+  for (size_t done = 0; done < input.size();) {
+    const ssize_t wrote = write(in[1], input.data() + done, input.size() - done);
+    if (wrote <= 0) break;
+    done += static_cast<size_t>(wrote);
+  }
+  close(in[1]);
+  ToolRun run{"", 0};
+  const auto start = std::chrono::steady_clock::now();
+  const auto since = [&start] {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
+        .count();
+  };
+  bool interrupted = options.interrupt_after_ms == 0;
+  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+  for (int open_pipes = 2; open_pipes > 0;) {
+    if (!interrupted && since() >= options.interrupt_after_ms) interrupted = kill(pid, SIGINT) >= 0;
+    if (since() > 60000) kill(pid, SIGKILL);
+    if (poll(fds, 2, 10) <= 0) continue;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].revents == 0) continue;
+      char buffer[65536];
+      const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+      if (got > 0) (i == 0 ? run.output : run.errors).append(buffer, static_cast<size_t>(got));
+      if (got <= 0) {
+        fds[i].fd = -1;
+        --open_pipes;
+      }
+    }
+  }
+  close(out[0]);
+  close(err[0]);
+  int wait_status = 0;
+  waitpid(pid, &wait_status, 0);
+  run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
+  return run;
+}
+
+// The programs under test, and each run in `dir` with `args` split at spaces (see words).
+#ifdef CORVANE_PATH
+inline std::string corvane_tool() {
+  return tool_path("CORVANE_TOOL", CORVANE_PATH);
+}
+inline std::string pellux_tool() {
+  return tool_path("PELLUX_TOOL", PELLUX_PATH);
+}
+#endif
+// The words of a command line: `args` split at spaces.
+inline std::vector<std::string> words(const std::string& args) {
+  std::vector<std::string> split;
+  for (size_t at = 0; at < args.size();) {
+    const size_t end = std::min(args.find(' ', at), args.size());
+    split.push_back(args.substr(at, end - at));
+    at = end + 1;
+  }
+  return split;
+}
+
+inline ToolRun run_in(const std::string& program, const std::filesystem::path& dir,
+                      const std::string& args, ToolOptions options = {}) {
+  options.cwd = dir;
+  return run_tool(program, words(args), options);
+}
+#ifdef CORVANE_PATH
+inline ToolRun corvane(const std::filesystem::path& dir, const std::string& args,
+                       const ToolOptions& options = {}) {
+  return run_in(corvane_tool(), dir, args, options);
+}
+inline ToolRun pellux(const std::filesystem::path& dir, const std::string& args,
+                      const ToolOptions& options = {}) {
+  return run_in(pellux_tool(), dir, args, options);
+}
+#endif
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class ScratchDir {
  public:
-  ScratchDir();
-  ~ScratchDir();
+  ScratchDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "corvane-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;
   const std::filesystem::path& path() const { return path_; }
@@ -67,36 +230,100 @@ class ScratchDir {
   std::filesystem::path path_;
 };
 
-// One command-line case. A folder is described by a map from each path in it to what is there:
-// a file's bytes (a file over 4 MiB as "<N bytes>"), "<folder>", "<fifo>", or "<link>" and the
-// link's target. To make one, "<hard>" and a name gives a second name of that file, and
-// "<zeros>N:" and bytes a file of those bytes followed by zeros (that take no disk) up to N.
+// A folder, as a map from each path in it to what is there: a file's bytes (a file over 4 MiB
+// as "<N bytes>"), "<folder>", "<fifo>", or "<link>" and the link's target. To make one,
+// "<hard>" and a name gives a second name of that file, and "<zeros>N:" and bytes a file of
+// those bytes followed by zeros (that take no disk) up to N.
+using Folder = std::map<std::string, std::string>;
+
+// One command-line case: in a folder holding the common files and `given`, the program run
+// with `args` (split at spaces) prints `says` after its banner (nothing with standard output
+// closed or redirected), ends with `status`, and changes the folder as `leaves` says ("<gone>"
+// for a path removed) and nothing else; a folder that holds something need not be named. Made by a
+// helper named after its status, then `leaving`, `under` and `on_windows` for what a row adds.
 struct CliCase {
   std::string what;
-  std::map<std::string, std::string> files;  // the folder before the run, beyond the common files
-  std::vector<std::string> args;
-  std::string output;  // what the run prints after the banner (nothing with standard output closed)
+  Folder given;
+  std::string args;
+  std::string says;
   int status;
-  std::map<std::string, std::string> after = {};  // what the run changes; "<gone>" for removed
+  Folder leaves = {};
   ToolOptions options = {};
   std::string windows = "";  // see row_holds
+
+  CliCase leaving(const Folder& changed) const { return with(&CliCase::leaves, changed); }
+  CliCase under(const ToolOptions& chosen) const { return with(&CliCase::options, chosen); }
+  CliCase on_windows(const std::string& how) const { return with(&CliCase::windows, how); }
+  template <typename T>
+  CliCase with(T CliCase::*field, const T& value) const {
+    CliCase c = *this;
+    c.*field = value;
+    return c;
+  }
 };
+// Rows named after their status: 0 done; 1 some of the work failed; 2 nothing could be done;
+// 64 a wrong command line.
+template <int kStatus>
+CliCase ends_with(std::string what, Folder given, std::string args, std::string says) {
+  return {what, given, args, says, kStatus};
+}
+inline constexpr auto ok = &ends_with<0>, fails = &ends_with<1>, gives_up = &ends_with<2>,
+                      misused = &ends_with<64>;
 
-// Runs each case with `program` in a fresh scratch folder made of `common` and its files, and
-// checks what it prints, its status and the whole folder afterwards: what the case says it
-// changes, and everything else as it was. Cases with an address-space limit are left out under
-// the sanitizers, whose runtime needs more.
-void run_cli_cases(const std::string& program, const std::string& banner,
-                   const std::map<std::string, std::string>& common,
-                   const std::vector<CliCase>& cases);
-
-void write_file(const std::filesystem::path& path, const std::string& bytes);
-std::string read_file(const std::filesystem::path& path);
+inline void write_file(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+inline std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return "(missing)";
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 // Makes `name` in `dir` as `what` says, and describes everything in `dir`, as run_cli_cases.
-void make(const std::filesystem::path& dir, const std::string& name, const std::string& what);
-std::map<std::string, std::string> describe(const std::filesystem::path& dir);
+inline void make(const std::filesystem::path& dir, const std::string& name,
+                 const std::string& what) {
+  const std::filesystem::path path = dir / name;
+  std::filesystem::create_directories(path.parent_path());
+  if (what == "<folder>") {
+    std::filesystem::create_directories(path);
+  } else if (what == "<fifo>") {
+    mkfifo(path.c_str(), 0666);
+  } else if (what.starts_with("<link>")) {
+    std::filesystem::create_symlink(what.substr(6), path);
+  } else if (what.starts_with("<hard>")) {
+    std::filesystem::create_hard_link(dir / what.substr(6), path);
+  } else if (what.starts_with("<zeros>")) {
+    const size_t colon = what.find(':');
+    write_file(path, what.substr(colon + 1));
+    std::filesystem::resize_file(path, std::stoull(what.substr(7, colon - 7)));
+  } else {
+    write_file(path, what);
+  }
+}
+inline Folder describe(const std::filesystem::path& dir) {
+  Folder seen;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
+    const auto size = entry.is_regular_file() ? entry.file_size() : 0;
+    seen[entry.path().lexically_relative(dir).generic_string()] =
+        entry.is_symlink()
+            ? std::string("<link>").append(std::filesystem::read_symlink(entry.path()))
+        : entry.is_directory() ? "<folder>"
+        : entry.is_fifo()      ? "<fifo>"
+        : size > (4u << 20)    ? std::string("<").append(std::to_string(size)).append(" bytes>")
+                               : read_file(entry.path());
+  }
+  return seen;
+}
 
-std::string le32_bytes(uint32_t value);
+inline std::string le32_bytes(uint32_t value) {
+  uint8_t bytes[4];
+  lzw::put_le32(bytes, value);
+  return std::string(reinterpret_cast<const char*>(bytes), 4);
+}
+inline uint32_t read_le32(const std::string& bytes) {
+  return lzw::get_le32(reinterpret_cast<const uint8_t*>(bytes.data()));
+}  // the first four bytes
 // An FST/DPK table written word by word: `count` need not match the records given, so that a
 // table can claim more or fewer records than it holds. Names are cut or padded to 250 bytes.
 struct FstRecord {
@@ -105,18 +332,99 @@ struct FstRecord {
   int32_t uncompressed_size;
   std::string name;
 };
-std::string fst_table(uint32_t count, const std::vector<FstRecord>& records);
-// printf into a string.
+inline std::string fst_table(uint32_t count, const std::vector<FstRecord>& records) {
+  std::string out = le32_bytes(count);
+  for (const FstRecord& r : records) {
+    out += le32_bytes(static_cast<uint32_t>(r.offset)) +
+           le32_bytes(static_cast<uint32_t>(r.stored_size)) +
+           le32_bytes(static_cast<uint32_t>(r.uncompressed_size));
+    std::string name = r.name.substr(0, 250);
+    name.resize(250, '\0');
+    out += name;
+  }
+  return out;
+}
+// printf into a string (a %c of NUL included).
 std::string line(const char* format, ...) __attribute__((format(printf, 1, 2)));
+inline std::string line(const char* format, ...) {
+  char buffer[1024];
+  va_list args;
+  va_start(args, format);
+  const int length = std::vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  return std::string(buffer, std::min(static_cast<size_t>(length), sizeof buffer - 1));
+}
+// A message the tests expect: called with its fields, the text printf makes of it, every
+// integer given as a long long (the table writes each integer field with ll), every
+// std::string as its characters; without fields, its text as it stands.
+struct Say {
+  const char* text;
+
+  template <typename... Fields>
+  std::string operator()(const Fields&... fields) const {
+    if constexpr (sizeof...(Fields) == 0) return text;
+    return line(text, field(fields)...);
+  }
+  operator std::string() const { return text; }
+
+ private:
+  static const char* field(const std::string& value) { return value.c_str(); }
+  static const char* field(const char* value) { return value; }
+  template <typename Integer>
+  static long long field(Integer value) {
+    return static_cast<long long>(value);
+  }
+};
+inline std::string operator+(const Say& a, const std::string& b) {
+  return a.text + b;
+}
+inline std::string operator+(const std::string& a, const Say& b) {
+  return a + b.text;
+}
+
+// "1 entry", "2 entries", "0 problems": a count and its noun.
+inline std::string counted(int count, const std::string& noun) {
+  const std::string plural =
+      noun.ends_with('y') ? noun.substr(0, noun.size() - 1) + "ies" : noun + "s";
+  return std::to_string(count) + " " + (count == 1 ? noun : plural);
+}
 // Deterministic pseudo-random bytes.
-std::string random_bytes(size_t count, uint32_t seed);
+inline std::string random_bytes(size_t count, uint32_t seed) {
+  std::mt19937 engine(seed);
+  std::string bytes(count, '\0');
+  for (char& byte : bytes) byte = static_cast<char>(engine() & 0xFF);
+  return bytes;
+}
 // Text-like bytes: words from a small vocabulary with spaces, punctuation and line breaks.
-std::string text_like(size_t length, uint32_t seed);
+inline std::string text_like(size_t length, uint32_t seed) {
+  static const char* const kWords[] = {"the ",  "archive ", "of ",    "entries ", "and ",
+                                       "a ",    "stream ",  "code ",  "to ",      "file ",
+                                       "list ", "is ",      "data, ", "offset.\n"};
+  std::mt19937 engine(seed);
+  std::string text;
+  while (text.size() < length) text += kWords[engine() % std::size(kWords)];
+  text.resize(length);
+  return text;
+}
 
 // Encodes from a heap copy of exactly the input's size into a heap buffer of exactly the
 // worst-case bound, so that the sanitizers see a read past the input or a write past the
 // bound; fails the test when anything past the stream was written.
-std::string encode(const std::string& input);
+inline std::string encode(const std::string& input) {
+  static const std::unique_ptr<lzw::Encoder> encoder = lzw::new_encoder();
+  const size_t bound = lzw::max_stream_size(input.size());
+  const auto in = std::make_unique<uint8_t[]>(input.size());
+  std::copy(input.begin(), input.end(), in.get());
+  const auto out = std::make_unique<uint8_t[]>(bound);
+  std::fill_n(out.get(), bound, uint8_t{0xA5});
+  const size_t written = lzw::compress_buffer(*encoder, out.get(), bound, in.get(), input.size());
+  EXPECT_LE(written, bound);
+  EXPECT_EQ(std::count(out.get() + std::min(written, bound), out.get() + bound, 0xA5),
+            static_cast<std::ptrdiff_t>(bound - std::min(written, bound)))
+      << "written past the stream";
+  const std::string stream(reinterpret_cast<const char*>(out.get()), written);
+  return stream;
+}
 
 struct Decoded {
   std::string bytes;
@@ -126,7 +434,30 @@ enum class DecodeWay { kFast, kSteps, kPieces, kWindow };
 // Decodes into a heap buffer of exactly `capacity` bytes: in one call, or one code at a time;
 // or in constant memory: given 97 bytes of stream at a time into a window of one segment's
 // output, pausing every 100 bytes, or given 4099 bytes at a time into a window of 8 KiB.
-Decoded decode(const std::string& stream, size_t capacity, DecodeWay way = DecodeWay::kFast);
+inline Decoded decode(const std::string& stream, size_t capacity,
+                      DecodeWay way = DecodeWay::kFast) {
+  static const std::unique_ptr<lzw::Decoder> decoder = lzw::new_decoder();
+  const auto in = std::make_unique<uint8_t[]>(stream.size());
+  std::copy(stream.begin(), stream.end(), in.get());
+  const std::unique_ptr<uint8_t[]> out(new uint8_t[capacity]);  // not cleared: it may be large
+  lzw::DecodeResult result{0, lzw::DecodeStop::kStreamEnded};
+  if (way == DecodeWay::kPieces || way == DecodeWay::kWindow) {
+    int stop = 0;
+    const bool pieces = way == DecodeWay::kPieces;
+    const size_t window = pieces ? std::min(capacity, lzw::kMaxSegmentOutput + 4096) : 8192;
+    const std::string bytes = decode_in_pieces(stream, capacity, std::max<size_t>(window, 1),
+                                               pieces ? 97 : 4099, pieces ? 100 : 1 << 20, stop);
+    EXPECT_LE(bytes.size(), capacity);
+    return {bytes, stop};
+  } else {
+    result = way == DecodeWay::kSteps
+                 ? lzw::decompress_by_steps(*decoder, out.get(), capacity, in.get(), stream.size())
+                 : lzw::decompress_buffer(*decoder, out.get(), capacity, in.get(), stream.size());
+  }
+  EXPECT_LE(result.count, capacity);
+  return {std::string(reinterpret_cast<const char*>(out.get()), result.count),
+          static_cast<int>(result.stop)};
+}
 
 // True when this build runs under a sanitizer, which cannot work under an address space limit.
 constexpr bool kSanitized =
@@ -135,5 +466,41 @@ constexpr bool kSanitized =
 #else
     false;
 #endif
+
+// The folder without the folders that hold something: what they hold shows them.
+inline Folder without_parents(Folder folder) {
+  std::erase_if(folder, [&folder](const auto& entry) {
+    const auto next = folder.upper_bound(entry.first + "/");
+    return entry.second == "<folder>" && next != folder.end() &&
+           next->first.starts_with(entry.first + "/");
+  });
+  return folder;
+}
+
+// Runs each case with `program` in a fresh scratch folder. Cases with an address-space limit
+// are left out under the sanitizers, whose runtime needs more.
+inline void run_cli_cases(const std::string& program, const std::string& banner,
+                          const Folder& common, const std::vector<CliCase>& cases) {
+  for (const CliCase& c : cases) {
+    if (!row_holds(c.what, c.windows) || (kSanitized && c.options.address_space_limit != 0)) {
+      continue;
+    }
+    ScratchDir dir;
+    for (const auto& [name, what] : common) make(dir.path(), name, what);
+    for (const auto& [name, what] : c.given) make(dir.path(), name, what);
+    Folder expected = describe(dir.path());
+    for (const auto& [name, state] : c.leaves) {
+      if (state == "<gone>") expected.erase(name);
+      if (state != "<gone>") expected[name] = state;
+    }
+    ToolOptions options = c.options;
+    options.cwd = dir.path();
+    const ToolRun run = run_tool(program, words(c.args), options);
+    const bool shown = !c.options.closed_stdio && c.options.output_to.empty();
+    EXPECT_EQ(run.output, shown ? banner + c.says : "") << c.what;
+    EXPECT_EQ(run.status, c.status) << c.what;
+    EXPECT_EQ(without_parents(describe(dir.path())), without_parents(expected)) << c.what;
+  }
+}
 
 }  // namespace testing_support
