@@ -127,6 +127,7 @@ std::pair<std::string, std::string> past_full_table() {
 }
 
 TEST(CodecTest, DecoderSaysWhyItStopped) {
+  using enum DecodeStop;
   const std::string abc = "\x00\xC3\x88\x19\x13\x10"s;
   const auto [full, full_bytes] = past_full_table();
   const struct {
@@ -135,22 +136,35 @@ TEST(CodecTest, DecoderSaysWhyItStopped) {
     std::string bytes;
     DecodeStop stop;
   } cases[] = {
-      // clang-format off
-      {abc, 3, "abc", DecodeStop::kEnd},
-      {abc.substr(0, 5), 3, "ab", DecodeStop::kStreamEnded},  // too short for c and END
-      {abc.substr(0, 2), 3, "", DecodeStop::kStreamEnded},    // cut right after CLEAR
-      {"\x01\x01"s, 3, "", DecodeStop::kEnd},                // END alone, in two bytes
-      {abc, 2, "ab", DecodeStop::kCapacity},
-      {abc, 0, "", DecodeStop::kCapacity},
+      {.stream = abc, .capacity = 3, .bytes = "abc", .stop = kEnd},
+      // Too short for c and END; cut right after CLEAR; END alone, in two bytes.
+      {.stream = abc.substr(0, 5), .capacity = 3, .bytes = "ab", .stop = kStreamEnded},
+      {.stream = abc.substr(0, 2), .capacity = 3, .bytes = "", .stop = kStreamEnded},
+      {.stream = "\x01\x01"s, .capacity = 3, .bytes = "", .stop = kEnd},
+      {.stream = abc, .capacity = 2, .bytes = "ab", .stop = kCapacity},
+      {.stream = abc, .capacity = 0, .bytes = "", .stop = kCapacity},
       // Literals above the byte range after CLEAR, at the start and in mid-stream, and strings
       // built on them: an entry never defined is an empty string of byte 0.
-      {pack_codes({{256, 9}, {400, 9}, {258, 9}, {259, 9}, {260, 9}, {0, 16}}), 100, "\x90\0\0\x90\0\0\0\0\0\0\0\0\0\0"s, DecodeStop::kStreamEnded},
-      {pack_codes({{256, 9}, {'a', 9}, {'b', 9}, {256, 9}, {300, 9}, {258, 9}, {259, 9}, {257, 9}}), 100, "ab,\0\0,\0\0\0\0"s, DecodeStop::kEnd},
-      {pack_codes({{256, 9}, {256, 9}, {258, 9}, {257, 9}}), 100, "\0\0\0\0"s, DecodeStop::kEnd},
+      {.stream = pack_codes({{256, 9}, {400, 9}, {258, 9}, {259, 9}, {260, 9}, {0, 16}}),
+       .capacity = 100,
+       .bytes = "\x90\0\0\x90\0\0\0\0\0\0\0\0\0\0"s,
+       .stop = kStreamEnded},
+      {.stream = pack_codes(
+           {{256, 9}, {'a', 9}, {'b', 9}, {256, 9}, {300, 9}, {258, 9}, {259, 9}, {257, 9}}),
+       .capacity = 100,
+       .bytes = "ab,\0\0,\0\0\0\0"s,
+       .stop = kEnd},
+      {.stream = pack_codes({{256, 9}, {256, 9}, {258, 9}, {257, 9}}),
+       .capacity = 100,
+       .bytes = "\0\0\0\0"s,
+       .stop = kEnd},
       // 300 is defined from 259, which was defined from 300: a chain of prefixes without end.
-      {pack_codes({{256, 9}, {'q', 9}, {300, 9}, {259, 9}, {300, 9}, {0, 16}}), 100, "qqqqqq", DecodeStop::kPrefixLoop},
-      {full, full_bytes.size(), full_bytes, DecodeStop::kEnd},  // the table full, then on
-      // clang-format on
+      {.stream = pack_codes({{256, 9}, {'q', 9}, {300, 9}, {259, 9}, {300, 9}, {0, 16}}),
+       .capacity = 100,
+       .bytes = "qqqqqq",
+       .stop = kPrefixLoop},
+      // The table full, then on.
+      {.stream = full, .capacity = full_bytes.size(), .bytes = full_bytes, .stop = kEnd},
   };
   for (const auto& c : cases) {
     for (const DecodeWay way :
