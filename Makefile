@@ -87,7 +87,7 @@ mutate:
 	cmake --build build-mutate-windows -j$(JOBS) --target corvane pellux
 	mkdir -p build-mutate/tmp
 	TMPDIR=$(CURDIR)/build-mutate/tmp ../shared/tools/mutate --build build-mutate \
-	  --src common lzw corvane pellux --sample 300 --seed 1 --log build-mutate/mutants.jsonl \
+	  --src common lzw container fst corvane pellux --sample 300 --seed 1 --log build-mutate/mutants.jsonl \
 	  --build-cmd 'sh tests/mutant_step.sh build {build} build-mutate-windows' \
 	  --test-cmd 'sh tests/mutant_step.sh test {build} build-mutate-windows'
 
