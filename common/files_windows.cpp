@@ -141,13 +141,19 @@ bool platform_reserves(std::string_view name) {
   if (name.find_first_of(":*?\"<>|") != std::string_view::npos) return true;
   // Windows drops a trailing dot or space, and gives devices the names below whatever follows.
   if (!name.empty() && (name.back() == '.' || name.back() == ' ')) return true;
-  const std::string_view stem = name.substr(0, name.find('.'));
-  for (const std::string_view device : {"CON", "PRN", "AUX", "NUL"}) {
+  // The stem before any extension, without the spaces Windows drops before it ("CON .txt").
+  std::string_view stem = name.substr(0, name.find('.'));
+  while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
+  for (const std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
     if (same_folded(stem, device)) return true;
   }
-  return stem.size() == 4 &&
-         (same_folded(stem.substr(0, 3), "COM") || same_folded(stem.substr(0, 3), "LPT")) &&
-         stem[3] >= '1' && stem[3] <= '9';
+  // COM1 to COM9 and LPT1 to LPT9, also with the superscript digits 1, 2 and 3 (as UTF-8 or in
+  // the ANSI code page).
+  const std::string_view number = stem.size() > 3 ? stem.substr(3) : std::string_view();
+  const bool port = same_folded(stem.substr(0, 3), "COM") || same_folded(stem.substr(0, 3), "LPT");
+  return port && ((number.size() == 1 && number[0] >= '1' && number[0] <= '9') ||
+                  number == "\xC2\xB9" || number == "\xC2\xB2" || number == "\xC2\xB3" ||
+                  number == "\xB9" || number == "\xB2" || number == "\xB3");
 }
 
 bool platform_folds_case() {

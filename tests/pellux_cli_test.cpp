@@ -208,8 +208,10 @@ TEST(PelluxCliTest, ListsTestsAndExtractsMany) {
                                           {at + 524, 3, 3, "C:"},
                                           {at + 524, 3, 3, "bad\x01name"}}) +
                             "abc";
-  const std::string reserved =
-      fst_table(2, {{at - 262, 3, 3, "con.txt"}, {at - 259, 3, 3, "x/a:b"}}) + "abcabc";
+  const std::string reserved = fst::archive_bytes({{"con.txt", "1", false},
+                                                   {"x/a:b", "2", false},
+                                                   {"CONIN$", "3", false},
+                                                   {"Com\xC2\xB9.txt", "4", false}});
   const std::string folded = fst::archive_bytes({{"\xC3\xA9.txt", "1", false},
                                                  {"\xC3\x89.txt", "2", false},
                                                  {"\xFF.bin", "3", false},
@@ -294,7 +296,8 @@ TEST(PelluxCliTest, ListsTestsAndExtractsMany) {
                     kBadName(4, "bad\\x01name") + total(1, 4))
               .leaving({"out/a.txt", "abc"}),
           fails("names Windows reserves", in(reserved), "-x a.fst out",
-                kBadName(0, "con.txt") + kBadName(1, "a:b") + total(0, 2))
+                kBadName(0, "con.txt") + kBadName(1, "a:b") + kBadName(2, "CONIN$") +
+                    kBadName(3, "Com\xC2\xB9.txt") + total(0, 4))
               .on_windows("only: Windows reserves these names"),
           // Names the file system folds together: the later entry never replaces the earlier.
           fails("names Windows folds, -f", in(folded), "-xf a.fst out",

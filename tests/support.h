@@ -84,83 +84,114 @@ inline bool row_holds(const std::string& what, const std::string& windows) {
 inline const std::string kWineFollowsLinks = "skip: wine sees a Linux link as the file it names";
 inline const std::string kWineNeedsAddressSpace = "skip: wine needs about 2 GiB to start";
 
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "corvane-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
 // Runs `program` with `args` and waits for it, at most a minute: a run that hangs is killed and
 // ends with status 128 + 9.
 inline ToolRun run_tool(const std::string& program, const std::vector<std::string>& args,
                         const ToolOptions& options = {}) {
-  // Standard output and error go to files outside the tool's folder (standard error to a
-  // pseudo-terminal when asked); standard input is a pipe, fed as the tool reads it.
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
-  int in[2], terminal = -1, errors = fileno(err);
-  if (pipe(in) != 0 ||
-      (options.errors_to_terminal && openpty(&terminal, &errors, nullptr, nullptr, nullptr) != 0)) {
-    throw std::runtime_error("pipe or openpty failed");
+  int out[2], err[2], in[2];
+  if (pipe(out) != 0 || pipe(err) != 0 || pipe(in) != 0) throw std::runtime_error("pipe failed");
+  // Standard error as a terminal: the pseudo-terminal's two ends stand in for the pipe's.
+  if (options.errors_to_terminal) {
+    close(err[0]);
+    close(err[1]);
+    if (openpty(&err[0], &err[1], nullptr, nullptr, nullptr) != 0) {
+      throw std::runtime_error("openpty failed");
+    }
   }
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
-    dup2(in[0], 0);
-    dup2(fileno(out), 1);
-    dup2(errors, 2);
-    close(in[1]);
-    if (options.closed_stdio) close(0), close(1);
+    dup2(in[0], STDIN_FILENO);
+    dup2(out[1], STDOUT_FILENO);
+    dup2(err[1], STDERR_FILENO);
+    for (const int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+    if (options.closed_stdio) close(STDIN_FILENO), close(STDOUT_FILENO);
+    if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
     std::signal(SIGINT, options.interrupts_ignored ? SIG_IGN : SIG_DFL);
-    const int redirected = open(options.output_to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (redirected >= 0) dup2(redirected, 1);
+    if (!options.output_to.empty()) {
+      const int fd = open(options.output_to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+      if (fd < 0 || dup2(fd, STDOUT_FILENO) < 0) _exit(126);
+      close(fd);
+    }
     const std::pair<int, uint64_t> limits[] = {{RLIMIT_AS, options.address_space_limit},
                                                {RLIMIT_FSIZE, options.file_size_limit}};
     for (const auto& [resource, value] : limits) {
       const rlimit limit{value, value};
-      if (value != 0) setrlimit(resource, &limit);
+      if (value != 0 && setrlimit(resource, &limit) != 0) _exit(126);
     }
     // A sanitizer report must end with a status no message of the tools uses, and a failed
     // allocation must be reported as such instead of aborting.
     setenv("ASAN_OPTIONS", "allocator_may_return_null=1:exitcode=86", 1);
     setenv("UBSAN_OPTIONS", "halt_on_error=1:exitcode=87", 1);
     setenv("TSAN_OPTIONS", "halt_on_error=1:exitcode=88", 1);
-    if (chdir(options.cwd.empty() ? "." : options.cwd.c_str()) == 0) execv(argv[0], argv.data());
+    execv(program.c_str(), argv.data());
     _exit(127);
   }
   close(in[0]);
+  close(out[1]);
+  close(err[1]);
   // A tool that stops reading early must not end the test with SIGPIPE.
   std::signal(SIGPIPE, SIG_IGN);
-  fcntl(in[1], F_SETFL, O_NONBLOCK);
-  if (terminal >= 0) fcntl(terminal, F_SETFL, O_NONBLOCK);
   const std::string input = options.input.value_or("");
+  for (size_t done = 0; done < input.size();) {
+    const ssize_t wrote = write(in[1], input.data() + done, input.size() - done);
+    if (wrote <= 0) break;
+    done += static_cast<size_t>(wrote);
+  }
+  close(in[1]);
   ToolRun run{"", 0};
-  int status = 0;
-  size_t fed = 0;
-  char buffer[4096];
-  const auto drain = [&] {
-    for (ssize_t got; terminal >= 0 && (got = read(terminal, buffer, sizeof buffer)) > 0;) {
-      run.errors.append(buffer, static_cast<size_t>(got));
-    }
+  const auto start = std::chrono::steady_clock::now();
+  const auto since = [&start] {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
+        .count();
   };
-  for (int waited = 0; waitpid(pid, &status, WNOHANG) == 0; ++waited) {
-    const ssize_t wrote = fed < input.size() ? write(in[1], &input[fed], input.size() - fed) : -1;
-    fed = wrote > 0 ? fed + static_cast<size_t>(wrote) : errno == EAGAIN ? fed : input.size();
-    if (fed == input.size() && in[1] >= 0) {
-      close(in[1]);
-      in[1] = -1;
+  bool interrupted = options.interrupt_after_ms == 0;
+  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+  for (int open_pipes = 2; open_pipes > 0;) {
+    if (!interrupted && since() >= options.interrupt_after_ms) interrupted = kill(pid, SIGINT) >= 0;
+    if (since() > 60000) kill(pid, SIGKILL);
+    if (poll(fds, 2, 10) <= 0) continue;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].revents == 0) continue;
+      char buffer[65536];
+      const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+      if (got > 0) (i == 0 ? run.output : run.errors).append(buffer, static_cast<size_t>(got));
+      if (got <= 0) {
+        fds[i].fd = -1;
+        --open_pipes;
+      }
     }
-    drain();
-    if (waited == options.interrupt_after_ms && waited > 0) kill(pid, SIGINT);
-    if (waited == 60000) kill(pid, SIGKILL);  // a minute at the most
-    usleep(1000);
   }
-  drain();
-  if (in[1] >= 0) close(in[1]);
-  if (terminal >= 0) close(terminal), close(errors);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  for (auto [file, text] : {std::pair{out, &run.output}, {err, &run.errors}}) {
-    std::rewind(file);
-    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-      text->append(buffer, got);
-    std::fclose(file);
-  }
+  close(out[0]);
+  close(err[0]);
+  int wait_status = 0;
+  waitpid(pid, &wait_status, 0);
+  run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
   return run;
 }
 
@@ -199,27 +230,6 @@ inline ToolRun pellux(const std::filesystem::path& dir, const std::string& args,
   return run_in(pellux_tool(), dir, args, options);
 }
 #endif
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "corvane-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
- private:
-  std::filesystem::path path_;
-};
 
 // What a folder holds: each path in it and what is there: a file's bytes (a file over 4 MiB as
 // "<N bytes>"), "<folder>", "<fifo>", or "<link>" and the link's target. To make one, "<hard>"
