@@ -60,6 +60,8 @@ class StreamCheck {
     encode(true);
     return fits_ && stored_ == again_ && stored_length_ == again_length_;
   }
+  // The length of the stream encoded again, once same() was asked.
+  uint64_t length() const { return again_length_; }
 
  private:
   static void hash(uint64_t& state, uint64_t& length, const uint8_t* bytes, size_t count) {
@@ -95,6 +97,7 @@ struct Task {
   common::OutputError created = common::OutputError::kNone;
   fst::Judged judged{fst::Verdict::kOutside, 0, false};
   bool own_stream = true;
+  bool stored_again = false;  // pellux -c will store it: its stream would be as long as its data
   common::OutputError finished = common::OutputError::kNone;
 };
 
@@ -222,6 +225,8 @@ int unpack_archive(common::Run& run, const char* archive_path, const char* folde
           return;
         }
         task.own_stream = !compressed || verdict != fst::Verdict::kSound || check.same();
+        task.stored_again =
+            !task.own_stream && !fst::keeps_stream(task.judged.count, check.length());
         task.finished = task.judged.sink_stopped ? common::OutputError::kWriteFailed : out.finish();
       }};
   common::OrderedWork<Task> work(
@@ -282,6 +287,10 @@ int unpack_archive(common::Run& run, const char* archive_path, const char* folde
         differences.push_back(number + " is damaged");
       } else if (!task.own_stream) {
         differences.push_back(number + "'s stream is not the one pellux -c writes");
+      }
+      if (task.stored_again) {
+        differences.push_back(
+            number + " will be stored: the stream pellux -c writes is as long as its data");
       }
       error = task.finished;
     }

@@ -363,6 +363,8 @@ TEST(PelluxCliTest, UnpacksAndCreates) {
   const auto manifest = [](const std::string& lines) { return Folder{"list", lines}; };
   const auto bad_line = [](int number, const char* why) { return kBadLine("list", number, why); };
   const std::string create = "-c new.fst list";
+  const std::string as_data = random_bytes(2000, 5) + std::string(659, '\0'),
+                    as_long = encode(as_data);
   const std::string shared = fst_table(2, {{4 + 524, 4, 4, "a"}, {4 + 526, 2, 2, "b"}}) + "abcd";
   run_cli_cases(
       pellux_tool(), kPelluxBanner,
@@ -403,6 +405,16 @@ TEST(PelluxCliTest, UnpacksAndCreates) {
              unpacked({"Data/README.TXT", "logo.bin", "x/empty.dat"}) +
                  kNotByteForByte("4 bytes follow its last entry's data") + total(3, 0))
               .leaving(plain_files),
+          // Its stream, with a byte after END, is sound; the one pellux -c writes would be as
+          // long as the data, which is then stored.
+          ok("unpack an entry pellux -c will store",
+             in(one_record(266, 2660, 2659, as_long + "!", "e")), "-u a.fst out",
+             unpacked({"e"}) + kNotByteForByte("entry 0's stream is not the one pellux -c writes") +
+                 kNotByteForByte(
+                     "entry 0 will be stored: the stream pellux -c writes is as long as its data") +
+                 total(1, 0))
+              .leaving(
+                  {"out/files/e", as_data, "out/manifest.txt", kManifestHeader + "c files/e e\n"s}),
           fails("unpack records that share data", in(shared), "-u a.fst out",
                 unpacked({"a"}) + kOverlapWarning("b", 0) + unpacked({"b"}) +
                     kNotByteForByte("its data does not lie in table order right after its table") +
