@@ -481,7 +481,6 @@ TEST(CorvaneCliTest, ListsTestsAndUnpacks) {
           misused("list without a container", {}, "-l", kCorvaneUsage),
           ok("version", {}, "--version", "corvane " PROJECT_VERSION "\n"),
           // A build's command line that is wrong prints the usage and ends 0, as it always did.
-          ok("unknown option", {}, "-z list c.sol", kCorvaneUsage),
           ok("a thread count of 0", {}, "-j0 list c.sol", kCorvaneUsage),
           ok("a thread count of 1025", {}, "-j1025 list c.sol", kCorvaneUsage),
           ok("a thread count of 1024", {"list", ""}, "-j 1024 list c.sol", kUnknownCommand('\0'))
