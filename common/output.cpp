@@ -74,6 +74,12 @@ bool Run::is_input(const FileId& id) const {
   return state_->inputs.count(key(id)) != 0;
 }
 
+bool Run::is_input_fd(int fd) const {
+  FileId id;
+  bool regular = false;
+  return identify_fd(fd, id, regular) && regular && is_input(id);
+}
+
 bool Run::is_output(const FileId& id) const {
   const std::lock_guard lock(state_->mutex);
   return state_->outputs.count(key(id)) != 0;

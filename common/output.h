@@ -33,6 +33,8 @@ class Run {
   // A file the run reads, by the identity of the open file.
   void add_input(const FileId& id);
   bool is_input(const FileId& id) const;
+  // Whether the open file `fd` (standard output, appended to an input by the shell) is an input.
+  bool is_input_fd(int fd) const;
   // A file the run writes, or has written.
   bool is_output(const FileId& id) const;
   // Counts a file or folder the run made some other way (a folder it created) among its

@@ -43,7 +43,7 @@ std::string json_total(const ContainerInfo& info) {
 int list_container(common::Run& run, const char* path, int json) {
   std::FILE* file = nullptr;
   ContainerInfo info;
-  const size_t problems = load_container(run, path, file, info);
+  const size_t problems = load_container(run, path, file, info, json);
   const char* verdict = problems == 0 ? "sound" : "damaged";
   if (json >= 0) {
     std::FILE* out = fdopen(json, "wb");

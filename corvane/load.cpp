@@ -57,7 +57,8 @@ std::string describe(const Problem& problem, const ContainerInfo& info) {
   return text;
 }
 
-size_t load_container(common::Run& run, const char* path, std::FILE*& file, ContainerInfo& info) {
+size_t load_container(common::Run& run, const char* path, std::FILE*& file, ContainerInfo& info,
+                      int data) {
   file = common::open_input(path, true);
   if (file == nullptr) common::fail(kNothingDone, "Can't open container '%s'\n", path);
   common::FileId id;
@@ -72,6 +73,9 @@ size_t load_container(common::Run& run, const char* path, std::FILE*& file, Cont
   }
   for (const Problem& problem : info.problems) {
     std::printf("%s\n", describe(problem, info).c_str());
+  }
+  if (data >= 0 && run.is_input_fd(data)) {
+    common::fail(kNothingDone, "Can't write to standard output: it is the container being read\n");
   }
   return info.problems.size();
 }

@@ -43,9 +43,11 @@ std::string json_entry(size_t index, const ContainerEntry& entry);
 std::string json_problems(const ContainerInfo& info);
 std::string json_total(const ContainerInfo& info);
 
-// Opens and reads the container at `path`, or ends the process with the message; prints
-// every problem found and returns how many there are.
-size_t load_container(common::Run& run, const char* path, std::FILE*& file, ContainerInfo& info);
+// Opens and reads the container at `path`, or ends the process with the message (also when
+// `data`, where JSON goes, is the container itself); prints every problem found and returns how
+// many there are.
+size_t load_container(common::Run& run, const char* path, std::FILE*& file, ContainerInfo& info,
+                      int data = -1);
 
 // The status of a mode that has printed everything: `status`, or kNothingDone when standard
 // output could not take what was printed.

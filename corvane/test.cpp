@@ -11,7 +11,7 @@ namespace corvane {
 int test_container(common::Run& run, const char* path, unsigned threads, int json) {
   std::FILE* file = nullptr;
   ContainerInfo info;
-  const size_t problems = load_container(run, path, file, info);
+  const size_t problems = load_container(run, path, file, info, json);
   std::vector<bool> flagged(info.entries.size());
   for (const Problem& problem : info.problems) {
     if (problem.entry < flagged.size()) flagged[problem.entry] = true;

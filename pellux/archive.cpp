@@ -46,6 +46,12 @@ void read_archive_table(Archive& archive, int status, const char* path) {
   archive.position = 4 + fst::kRecordSize * static_cast<int64_t>(archive.toc.size());
 }
 
+void refuse_data_into_archive(const common::Run& run, int data) {
+  if (data >= 0 && run.is_input_fd(data)) {
+    common::fail(kNothingDone, "Can't write to standard output: it is the archive being read\n");
+  }
+}
+
 bool warn_damage(common::Console& console, const char* shown, fst::Verdict verdict,
                  int64_t overlaps) {
   if (verdict == fst::Verdict::kFewer || verdict == fst::Verdict::kMore) {

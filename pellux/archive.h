@@ -24,6 +24,9 @@ void open_archive_file(common::Run& run, const char* path, int status, Archive& 
 // count its length cannot hold is no archive.
 void read_archive_table(Archive& archive, int status, const char* path = nullptr);
 
+// Ends the process when `data`, where a listing goes (standard output), is the archive itself.
+void refuse_data_into_archive(const common::Run& run, int data);
+
 // Opens (and makes, with every folder on the way) the folder the run writes into, or ends the
 // process with the message and the reason.
 void open_folder_or_fail(const char* path, common::Folder& folder);

@@ -42,6 +42,7 @@ int list_archive(common::Run& run, const char* archive_path, ListForm form, int 
   Archive archive;
   open_archive_file(run, archive_path, kNothingDone, archive);
   read_archive_table(archive, kNothingDone, archive_path);
+  refuse_data_into_archive(run, data);
   std::FILE* out = listing(data);
   if (form == ListForm::kTable) {
     std::fprintf(out, "Index      Stored  Uncompressed  Kind            Offset  Name\n");

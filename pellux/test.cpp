@@ -15,6 +15,7 @@ int test_archive(common::Run& run, const char* archive_path, unsigned threads, i
   Archive archive;
   open_archive_file(run, archive_path, kNothingDone, archive);
   read_archive_table(archive, kNothingDone, archive_path);
+  refuse_data_into_archive(run, data);
   // Data that an earlier record's data overlaps is reported, not decoded again: records that
   // share data could make the test decode far more than the archive holds.
   const std::vector<int64_t> overlaps = fst::find_overlaps(archive);

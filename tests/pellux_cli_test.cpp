@@ -326,6 +326,9 @@ TEST(PelluxCliTest, ListsTestsAndExtractsMany) {
           gives_up("a file where the folder goes", {"file", "x"}, "-x a.fst file",
                    kFolderInTheWay("file")),
           gives_up("list into a full disk", {}, "-l a.fst", "").under({.output_to = "/dev/full"}),
+          // Appended by the shell to the archive it lists: refused, the archive as it was.
+          gives_up("a listing into the archive", {}, "-l --json a.fst", "")
+              .under({.output_to = "a.fst"}),
           misused("list without an archive", {}, "-l", kPelluxUsage),
           ok("an archive named -l", {"-l", sound}, "-- -l logo.bin out/x",
              found("logo.bin", 500, 500))

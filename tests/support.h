@@ -47,7 +47,7 @@ struct ToolOptions {
   uint64_t file_size_limit = 0;           // bytes; 0 leaves the limit alone
   bool closed_stdio = false;              // start with standard input and output closed
   std::optional<std::string> input = {};  // fed to standard input through a pipe
-  std::string output_to = "";             // a file that takes standard output instead
+  std::string output_to = "";             // a file standard output is appended to
   int interrupt_after_ms = 0;             // sends SIGINT this long after the start
   bool interrupts_ignored = false;        // starts the program with SIGINT ignored
   bool errors_to_terminal = false;        // standard error is a pseudo-terminal
@@ -133,7 +133,7 @@ inline ToolRun run_tool(const std::string& program, const std::vector<std::strin
     if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
     std::signal(SIGINT, options.interrupts_ignored ? SIG_IGN : SIG_DFL);
     if (!options.output_to.empty()) {
-      const int fd = open(options.output_to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+      const int fd = open(options.output_to.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0666);
       if (fd < 0 || dup2(fd, STDOUT_FILENO) < 0) _exit(126);
       close(fd);
     }
