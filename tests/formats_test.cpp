@@ -93,15 +93,8 @@ TEST(FormatsTest, EntriesAreJudgedInTheOrderABuildMeetsThem) {
       {.error = kNoMemory, .reported = 2 * gib - 1, .verdict = kListedError},
       {.step = kRead, .compressed = false, .length = 2 * gib - 12, .verdict = kContainerTooLarge},
       {.step = kRead, .compressed = false, .length = 2 * gib - 13, .verdict = kStage},
-      {.step = kRead,
-       .compressed = false,
-       .reported = 2 * gib - 13,
-       .length = 0,
-       .verdict = kStage},
-      {.reported = 2 * gib - 1, .verdict = kStage},
       {.staged = gib - 13, .verdict = kStage},
       {.staged = gib - 12, .verdict = kContainerTooLarge},
-      {.staged = gib - 17, .index = 1, .verdict = kStage},
       {.staged = gib - 16, .index = 1, .verdict = kContainerTooLarge},
   };
   for (const auto& c : cases) {

@@ -1,6 +1,6 @@
 // The messages the tests expect, as the README lists them, each written once: a row names its
-// message and fills in the fields with `line` (a count and its noun with `counted`). They are kept
-// apart from the programs' own strings, so that a message changed in a program is caught.
+// message and fills in its fields by calling it. They are kept apart from the programs' own
+// strings, so that a message changed in a program is caught.
 #pragma once
 
 #include "support.h"

@@ -53,20 +53,17 @@ TEST(PelluxCliTest, ExtractsAndReportsEveryOutcome) {
   const auto found_x = [](int stored, int uncompressed) {
     return found("dir\\x.bin", static_cast<size_t>(stored), static_cast<size_t>(uncompressed));
   };
-  const std::string long_stream = encode(std::string(5000, 'm')), tiny = encode("tiny");
+  const std::string long_stream = encode(std::string(5000, 'm'));
   const std::string hundred_k = one_record(data, 100000, 100000, std::string(100000, 'w'));
-  const int32_t big = 512 << 20, size_of_tiny = static_cast<int32_t>(tiny.size());
+  const int32_t big = 512 << 20;
   const ToolOptions less_memory{.address_space_limit = 256 << 20};
   // Not under the sanitizers, whose runtime needs more address space, nor under wine, which
   // needs about 2 GiB to start; there the rows still check the message.
   const ToolOptions small_memory{.address_space_limit =
                                      kSanitized || tools_under_wine() ? 0 : 128u << 20};
-  // Entries of every kind, from a file and through a pipe, found by base name.
-  const std::string boom = random_bytes(40000, 1),
-                    mixed = random_bytes(3000, 2) + std::string(5000, '\0') + random_bytes(3000, 3);
+  // Entries found by base name.
+  const std::string boom = random_bytes(40000, 1) + std::string(5000, '\0');
   const std::string kinds = fst::archive_bytes({{"data\\Sounds\\BOOM.WAV", boom, true},
-                                                {"nothing.z", "", true},
-                                                {"bin/tool", mixed, true},
                                                 {"one\\a.txt", "1", false},
                                                 {"two/A.TXT", "2", false}});
   const std::string x = "a.fst x.bin out";
@@ -75,25 +72,12 @@ TEST(PelluxCliTest, ExtractsAndReportsEveryOutcome) {
       pellux_tool(), kPelluxBanner, {"a.fst", one_record(data, 3, 3, "abc")},
       {
           ok("compressed", in(kinds), "a.fst x:\\other\\dir/Boom.Wav out",
-             found("data\\Sounds\\BOOM.WAV", encode(boom).size(), 40000))
+             found("data\\Sounds\\BOOM.WAV", encode(boom).size(), 45000))
               .leaving(out(boom)),
-          ok("compressed, empty", in(kinds), "a.fst NOTHING.Z out", found("nothing.z", 3, 0))
-              .leaving(emptied),
-          ok("mixed, piped", {}, "/dev/stdin c:/TOOL out",
-             found("bin/tool", encode(mixed).size(), 11000))
-              .leaving(out(mixed))
-              .under(piped(kinds))
-              .on_windows(kNoStdinPath),
           ok("the first of two matches", in(kinds), "a.fst X:\\A.Txt out",
              found("one\\a.txt", 1, 1))
               .leaving(out("1")),
           fails("archive missing", {}, "b.fst x.bin out", kNoArchive("b.fst")),
-          fails("archive is a folder", {"folder", "<folder>"}, "folder x.bin out", kShortTable)
-              .leaving(emptied)
-              .on_windows("skip: on Windows fopen refuses a folder; next row"),
-          fails("archive is a folder, Windows", {"folder", "<folder>"}, "folder x.bin out",
-                kNoArchive("folder"))
-              .on_windows("only: fopen refuses a folder"),
           fails("output is the archive", {}, "a.fst x.bin ./a.fst", kSameAsInput("./a.fst")),
           fails("output folder missing", {}, "a.fst x.bin no/out", kNoOutput("no/out")),
           fails("no such entry", {}, "a.fst y.bin out", kNotFound).leaving(emptied),
@@ -101,14 +85,7 @@ TEST(PelluxCliTest, ExtractsAndReportsEveryOutcome) {
           fails("count far above the archive", in(fst_table(16000000, {})), x, kShortTable)
               .leaving(emptied)
               .under(small_memory),
-          fails("count far above a piped archive", {}, "/dev/stdin x.bin out", kShortTable)
-              .leaving(emptied)
-              .under({.address_space_limit = small_memory.address_space_limit,
-                      .input = fst_table(16000000, {})})
-              .on_windows(kNoStdinPath),
           fails("negative count", in(fst_table(0xFFFFFFFF, {})), x, kNoTableMemory)
-              .leaving(emptied),
-          fails("count beyond 4 GiB of table", in(fst_table(20000000, {})), x, kNoTableMemory)
               .leaving(emptied),
           fails("negative stored size", in(one_record(data, -1, 3, "abc")), x,
                 found_x(-1, 3) + kNoEntryMemory("dir\\x.bin"))
@@ -116,10 +93,6 @@ TEST(PelluxCliTest, ExtractsAndReportsEveryOutcome) {
           fails("entry past the end", in(one_record(data + 3, 1, 1, "abc")), x,
                 found_x(1, 1) + kShortEntry)
               .leaving(emptied),
-          fails("entry longer than the archive", in(one_record(data, INT32_MAX, INT32_MAX, "abc")),
-                x, found_x(INT32_MAX, INT32_MAX) + kShortEntry)
-              .leaving(emptied)
-              .under(small_memory),
           fails("entry behind a piped table", {}, "/dev/stdin x.bin out",
                 found_x(3, 3) + kShortEntry)
               .leaving(emptied)
@@ -133,9 +106,6 @@ TEST(PelluxCliTest, ExtractsAndReportsEveryOutcome) {
              in(one_record(data, static_cast<int32_t>(long_stream.size()), 10, long_stream)), x,
              found_x(static_cast<int>(long_stream.size()), 10) + kSizeWarning)
               .leaving(out(std::string(26, 'm'))),
-          ok("name of 250 bytes", in(one_record(data, 3, 3, "abc", std::string(250, 'N'))),
-             "a.fst " + std::string(250, 'n') + " out", found(std::string(250, 'N'), 3, 3))
-              .leaving(out("abc")),
           ok("name with control bytes", in(one_record(data, 3, 3, "abc", "\x1b]0;\x07x.bin\x7f")),
              "a.fst \x1b]0;\x07x.bin\x7f out", found("\\x1b]0;\\x07x.bin\\x7f", 3, 3))
               .leaving(out("abc")),
@@ -156,12 +126,6 @@ TEST(PelluxCliTest, ExtractsAndReportsEveryOutcome) {
           ok("an entry larger than the memory",
              in(fst_table(1, {{data, big, big, "big.bin"}}), data + uint64_t{big}),
              "a.fst big.bin /dev/null", found("big.bin", big, big))
-              .under(less_memory)
-              .on_windows(kWineNeedsAddressSpace),
-          ok("a stream that claims more than the memory",
-             in(fst_table(1, {{data, size_of_tiny, INT32_MAX, "z"}}) + tiny), "a.fst z out",
-             found("z", tiny.size(), INT32_MAX) + kSizeWarning)
-              .leaving(out("tiny"))
               .under(less_memory)
               .on_windows(kWineNeedsAddressSpace),
           // A million records, really there (all zeros), that outgrow the memory.
@@ -227,16 +191,10 @@ TEST(PelluxCliTest, ListsTestsAndExtractsMany) {
     for (const std::string& name : chosen) says += kExtracted(name);
     return says;
   };
-  const auto total = [](int done, int not_done) {
-    return kExtractedTotal(counted(done, "entry"), not_done);
-  };
-  const auto tested = [](int count, int bad) {
-    return kArchiveTested(counted(count, "entry"), bad);
-  };
   const std::string extracted_all =
-      extracted({"README.TXT", "logo.bin", "empty.dat"}) + total(3, 0);
-  const std::string logo_refused =
-      extracted({"README.TXT"}) + kExists("logo.bin") + extracted({"empty.dat"}) + total(2, 1);
+      extracted({"README.TXT", "logo.bin", "empty.dat"}) + kExtractedTotal("3 entries", 0);
+  const std::string logo_refused = extracted({"README.TXT"}) + kExists("logo.bin") +
+                                   extracted({"empty.dat"}) + kExtractedTotal("2 entries", 1);
   run_cli_cases(
       pellux_tool(), kPelluxBanner, {"out", "<folder>", "a.fst", sound},
       {
@@ -254,55 +212,47 @@ TEST(PelluxCliTest, ListsTestsAndExtractsMany) {
                     kArchiveRow(4, size, 2980, "compressed", at6 + size, "long.txt") +
                     kArchiveRow(5, no_end_size, 3, "compressed", at6 + 2 * size, "noend.txt") +
                     kArchiveTotal("6 entries", 2)),
-          fails("list records that share data",
-                in(fst_table(2, {{at - 524, 4, 4, "a"}, {at - 522, 2, 2, "b"}}) + "abcd"),
-                "-l a.fst",
-                kArchiveHead + kArchiveRow(0, 4, 4, "stored", at - 524, "a") +
-                    kArchiveRow(1, 2, 2, "damaged", at - 522, "b") + kArchiveTotal("2 entries", 1)),
           gives_up("list a short table", in(fst_table(3, {})), "-l a.fst",
                    kNoFst("a.fst", 3, 790, 4)),
-          ok("test", {}, "-t a.fst", tested(3, 0)),
+          ok("test", {}, "-t a.fst", kArchiveTested("3 entries", 0)),
           fails("test damaged", in(damaged), "-t a.fst",
                 kOutsideArchive(0, "far.bin") + kOutsideArchive(1, "neg.bin") +
                     kNamedDecodesTo(3, "short.txt", 3000, 20000000) +
                     kNamedDecodesToMore(4, "long.txt", 2980) + kNamedNoEnd(5, "noend.txt") +
-                    tested(6, 5)),
-          fails("test records that share data", in(shared), "-t a.fst", overlaps + tested(5, 4)),
+                    kArchiveTested("6 entries", 5)),
+          fails("test records that share data", in(shared), "-t a.fst",
+                overlaps + kArchiveTested("5 entries", 4)),
           fails("extract by a pattern that matches nothing", {}, "-x a.fst out *.txt nothing",
-                extracted({"README.TXT"}) + kNoMatch("nothing") + total(1, 1))
+                extracted({"README.TXT"}) + kNoMatch("nothing") + kExtractedTotal("1 entry", 1))
               .leaving({"out/README.TXT", kText}),
           fails("extract records that share data", in(shared), "-x a.fst out",
                 extracted({"z0"}) + kOverlapWarning("z1", 0) + extracted({"z1"}) + refused +
-                    total(2, 3))
+                    kExtractedTotal("2 entries", 3))
               .leaving({"out/z0", "<20000000 bytes>", "out/z1", "<20000000 bytes>"}),
           fails("extract damaged", in(damaged), "-x a.fst out",
                 kEntryUnreadable(0, "far.bin") + kEntryUnreadable(1, "neg.bin") +
                     kBadName(2, "\\x1b[2Jevil\xC3\xA9.txt") + kSizeWarningNamed("short.txt") +
                     extracted({"short.txt"}) + kSizeWarningNamed("long.txt") +
                     extracted({"long.txt"}) + kNoEndWarning("noend.txt") +
-                    extracted({"noend.txt"}) + total(3, 3))
+                    extracted({"noend.txt"}) + kExtractedTotal("3 entries", 3))
               .leaving({"out/short.txt", kText, "out/long.txt", kText.substr(0, 2996),
                         "out/noend.txt", "abc"}),
-          ok("extract all, piped", {}, "-x /dev/stdin out", extracted_all)
-              .leaving(all)
-              .under(piped(sound))
-              .on_windows(kNoStdinPath),
           ok("extract by pattern into folders not made yet", {},
              "-x a.fst no/new *.txt dir\\?OGO.*",
-             extracted({"README.TXT", "logo.bin"}) + total(2, 0))
+             extracted({"README.TXT", "logo.bin"}) + kExtractedTotal("2 entries", 0))
               .leaving({"no/new/README.TXT", kText, "no/new/logo.bin", kLogo}),
           fails("names that cannot be files", in(names), "-x a.fst out",
                 extracted({"a.txt"}) + kTaken(1, "A.TXT") + kBadName(2, "..") + kBadName(3, "") +
-                    kBadName(4, "bad\\x01name") + total(1, 4))
+                    kBadName(4, "bad\\x01name") + kExtractedTotal("1 entry", 4))
               .leaving({"out/a.txt", "abc"}),
           fails("names Windows reserves", in(reserved), "-x a.fst out",
                 kBadName(0, "con.txt") + kBadName(1, "a:b") + kBadName(2, "CONIN$") +
-                    kBadName(3, "Com\xC2\xB9.txt") + total(0, 4))
+                    kBadName(3, "Com\xC2\xB9.txt") + kExtractedTotal("0 entries", 4))
               .on_windows("only: Windows reserves these names"),
           // Names the file system folds together: the later entry never replaces the earlier.
           fails("names Windows folds, -f", in(folded), "-xf a.fst out",
                 extracted({"\xC3\xA9.txt"}) + kTaken(1, "\xC3\x89.txt") + extracted({"\xFF.bin"}) +
-                    kTaken(3, "\xFE.bin") + total(2, 2))
+                    kTaken(3, "\xFE.bin") + kExtractedTotal("2 entries", 2))
               .leaving({"out/\xC3\xA9.txt", "1", "out/\xEF\xBF\xBD.bin", "3"})
               .on_windows("only: \xC3\xA9 and \xC3\x89, \xFF and \xFE name one file there"),
           fails("a file is there", {"out/logo.bin", "old"}, "-x a.fst out", logo_refused)
@@ -315,12 +265,10 @@ TEST(PelluxCliTest, ListsTestsAndExtractsMany) {
               .on_windows(kWineFollowsLinks),
           fails("an entry named as the archive, -f",
                 {"logo.bin", fst::archive_bytes({{"logo.bin", "new", false}})}, "-xf logo.bin .",
-                kArchiveReplaced("logo.bin") + total(0, 1)),
-          fails("a FIFO where an entry goes, -f", {"out/logo.bin", "<fifo>"}, "-xf a.fst out",
-                logo_refused)
-              .leaving(but("out/logo.bin", "<fifo>")),
+                kArchiveReplaced("logo.bin") + kExtractedTotal("0 entries", 1)),
           fails("a write past the file-size limit", {}, "-x a.fst out",
-                kWriteFailed("README.TXT") + extracted({"logo.bin", "empty.dat"}) + total(2, 1))
+                kWriteFailed("README.TXT") + extracted({"logo.bin", "empty.dat"}) +
+                    kExtractedTotal("2 entries", 1))
               .leaving(but("out/README.TXT", "<gone>"))
               .under({.file_size_limit = 1000}),
           gives_up("a file where the folder goes", {"file", "x"}, "-x a.fst file",
@@ -330,9 +278,6 @@ TEST(PelluxCliTest, ListsTestsAndExtractsMany) {
           gives_up("a listing into the archive", {}, "-l --json a.fst", "")
               .under({.output_to = "a.fst"}),
           misused("list without an archive", {}, "-l", kPelluxUsage),
-          ok("an archive named -l", {"-l", sound}, "-- -l logo.bin out/x",
-             found("logo.bin", 500, 500))
-              .leaving({"out/x", kLogo}),
           ok("version", {}, "--version", "pellux " PROJECT_VERSION "\n"),
           // A single extraction's command line that is wrong prints the usage and ends 0, as it
           // always did.
@@ -355,9 +300,6 @@ TEST(PelluxCliTest, UnpacksAndCreates) {
     for (const std::string& name : names) says += kUnpacked(("files/" + name));
     return says;
   };
-  const auto total = [](int done, int not_done) {
-    return kUnpackedTotal(counted(done, "entry"), "out", not_done);
-  };
   const std::string hostile = fst::archive_bytes(
       {{"..\\..\\evil.txt", "0", false}, {"dup.txt", "1", false}, {"dup.txt", "2", false}});
   const auto written_as = [](int i, const char* name, const std::string& as) {
@@ -374,12 +316,13 @@ TEST(PelluxCliTest, UnpacksAndCreates) {
       {"a.fst", plain, "d/readme.txt", kText, "d/logo.bin", kLogo, "d/empty.dat", ""},
       {
           ok("unpack", {}, "-u a.fst out",
-             unpacked({"Data/README.TXT", "logo.bin", "x/empty.dat"}) + total(3, 0))
+             unpacked({"Data/README.TXT", "logo.bin", "x/empty.dat"}) +
+                 kUnpackedTotal("3 entries", "out", 0))
               .leaving(plain_files),
           // How each name is made safe: FormatsTest.StoredNamesBecomeSafePaths.
           ok("unpack hostile names", in(hostile), "-u a.fst out",
              written_as(0, "..\\..\\evil.txt", ".%2E/.%2E/evil.txt") + unpacked({"dup.txt"}) +
-                 written_as(2, "dup.txt", "dup~2.txt") + total(3, 0))
+                 written_as(2, "dup.txt", "dup~2.txt") + kUnpackedTotal("3 entries", "out", 0))
               .leaving({"out/files/.%2E/.%2E/evil.txt", "0", "out/files/dup.txt", "1",
                         "out/files/dup~2.txt", "2", "out/manifest.txt",
                         kManifestHeader + "u files/.%252E/.%252E/evil.txt ..\\..\\evil.txt\n"
@@ -389,24 +332,23 @@ TEST(PelluxCliTest, UnpacksAndCreates) {
                 {"out/files/a", "<link>../../outside", "outside", "<folder>", "a.fst",
                  fst::archive_bytes({{"a/x.txt", "x", false}})},
                 "-u a.fst out",
-                kNoFolder("out/files/a") + kNotByteForByte("entry 0 was not written") + total(0, 1))
+                kNoFolder("out/files/a") + kNotByteForByte("entry 0 was not written") +
+                    kUnpackedTotal("0 entries", "out", 1))
               .leaving({"out/manifest.txt", kManifestHeader})
               .on_windows(kWineFollowsLinks),
           fails("unpack where a file is", {"out/files/logo.bin", "old"}, "-u a.fst out",
                 unpacked({"Data/README.TXT"}) + kExists("files/logo.bin") +
                     unpacked({"x/empty.dat"}) + kNotByteForByte("entry 1 was not written") +
-                    total(2, 1))
+                    kUnpackedTotal("2 entries", "out", 1))
               .leaving({"out/files/Data/README.TXT", kText, "out/files/x/empty.dat", "",
                         "out/manifest.txt",
                         kManifestHeader + "c files/Data/README.TXT Data\\README.TXT\n"s +
                             "u files/x/empty.dat x/empty.dat\n"}),
-          ok("unpack where a file is, -f", {"out/files/logo.bin", "old"}, "-uf a.fst out",
-             unpacked({"Data/README.TXT", "logo.bin", "x/empty.dat"}) + total(3, 0))
-              .leaving(plain_files),
           ok("unpack an archive with bytes after its last entry", in(sample() + "JUNK"),
              "-u a.fst out",
              unpacked({"Data/README.TXT", "logo.bin", "x/empty.dat"}) +
-                 kNotByteForByte("4 bytes follow its last entry's data") + total(3, 0))
+                 kNotByteForByte("4 bytes follow its last entry's data") +
+                 kUnpackedTotal("3 entries", "out", 0))
               .leaving(plain_files),
           // Its stream, with a byte after END, is sound; the one pellux -c writes would be as
           // long as the data, which is then stored.
@@ -415,17 +357,15 @@ TEST(PelluxCliTest, UnpacksAndCreates) {
              unpacked({"e"}) + kNotByteForByte("entry 0's stream is not the one pellux -c writes") +
                  kNotByteForByte(
                      "entry 0 will be stored: the stream pellux -c writes is as long as its data") +
-                 total(1, 0))
+                 kUnpackedTotal("1 entry", "out", 0))
               .leaving(
                   {"out/files/e", as_data, "out/manifest.txt", kManifestHeader + "c files/e e\n"s}),
           fails("unpack records that share data", in(shared), "-u a.fst out",
                 unpacked({"a"}) + kOverlapWarning("b", 0) + unpacked({"b"}) +
                     kNotByteForByte("its data does not lie in table order right after its table") +
-                    kNotByteForByte("entry 1 is damaged") + total(2, 0))
+                    kNotByteForByte("entry 1 is damaged") + kUnpackedTotal("2 entries", "out", 0))
               .leaving({"out/files/a", "abcd", "out/files/b", "cd", "out/manifest.txt",
                         kManifestHeader + "u files/a a\nu files/b b\n"s}),
-          gives_up("unpack a damaged archive", in(fst_table(2, {})), "-u a.fst out",
-                   kNoFst("a.fst", 2, 528, 4)),
           ok("create",
              manifest("c d/readme.txt Data\\README.TXT\n# a remark\n\nu d/logo.bin "
                       "logo.bin\r\nu  d/empty.dat\tx/empty.dat\n"),
@@ -435,17 +375,15 @@ TEST(PelluxCliTest, UnpacksAndCreates) {
                 create, kExists("new.fst")),
           fails("create from its own output", {"new.fst", "old", "list", "u new.fst new.fst\n"},
                 "-cf new.fst list", kBeingCreated("new.fst")),
-          fails("create over the manifest", manifest("u d/logo.bin logo.bin\n"), "-cf list list",
-                kSameAsInput("list")),
           fails("create from no manifest", {}, create, kNoManifest("list")),
           fails("a line neither c nor u", manifest("u d/logo.bin a\nC d/logo.bin b\n"), create,
                 bad_line(2, "neither c nor u")),
           fails("a line without a name", manifest("u d/logo.bin\n"), create,
                 bad_line(1, "not a file and a name")),
-          fails("a bad escape", manifest("u d/logo.bin a%4\n"), create,
-                bad_line(1, "a % without two hex digits")),
           fails("an empty name", manifest("u d/logo.bin %-\n"), create,
                 bad_line(1, "an empty name")),
+          fails("a bad escape", manifest("u d/logo.bin a%4\n"), create,
+                bad_line(1, "a % without two hex digits")),
           fails("a name of 250 bytes", manifest("u d/logo.bin " + std::string(250, 'N') + "\n"),
                 create, bad_line(1, "a name of 250 bytes or more")),
           fails("a name with a NUL byte", manifest("u d/logo.bin a%00b\n"), create,
@@ -459,8 +397,6 @@ TEST(PelluxCliTest, UnpacksAndCreates) {
               .on_windows("skip: a drive there"),
           fails("a missing file", manifest("u d/logo.bin a\nc d/missing b\n"), create,
                 kNoListedFile("d/missing")),
-          fails("a FIFO", {"list", "u fifo a\n", "fifo", "<fifo>"}, create,
-                kListedFileUnread("fifo")),
           fails("an archive past 2 GiB", {"list", "u big b\n", "big", "<zeros>2147483548:"}, create,
                 kArchiveTooLarge),
           fails("a write past the file-size limit", manifest("u d/logo.bin a\n"), create,

@@ -395,12 +395,6 @@ inline std::string operator+(const std::string& a, const Say& b) {
   return a + b.text;
 }
 
-// "1 entry", "2 entries", "0 problems": a count and its noun.
-inline std::string counted(int count, const std::string& noun) {
-  const std::string plural =
-      noun.ends_with('y') ? noun.substr(0, noun.size() - 1) + "ies" : noun + "s";
-  return std::to_string(count) + " " + (count == 1 ? noun : plural);
-}
 // Deterministic pseudo-random bytes.
 inline std::string random_bytes(size_t count, uint32_t seed) {
   std::mt19937 engine(seed);
