@@ -375,8 +375,11 @@ struct Say {
 
   template <typename... Fields>
   std::string operator()(const Fields&... fields) const {
-    if constexpr (sizeof...(Fields) == 0) return text;
-    return line(text, field(fields)...);
+    if constexpr (sizeof...(Fields) == 0) {
+      return text;
+    } else {
+      return line(text, field(fields)...);
+    }
   }
   operator std::string() const { return text; }
 
