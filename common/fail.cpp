@@ -4,6 +4,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
+
+#include "process.h"
 
 namespace common {
 
@@ -23,6 +26,17 @@ void fail_run(Run& run, int status, const char* format, ...) {
   std::vprintf(format, args);
   va_end(args);
   std::exit(status);
+}
+
+int run_program(int argc, char** argv, int no_memory, int (*modes)(Run&, int, char**)) {
+  prepare_process();
+  Run run;
+  watch_interrupts(run.interruption());
+  try {
+    return modes(run, argc, argv);
+  } catch (const std::bad_alloc&) {
+    fail_run(run, no_memory, "Error -- out of memory\n");
+  }
 }
 
 }  // namespace common

@@ -13,4 +13,9 @@ namespace common {
 // files emptied.
 [[noreturn]] void fail_run(Run& run, int status, const char* format, ...) COMMON_PRINTF(3, 4);
 
+// A program's whole run: the process prepared and interruptions watched (process.h), then its
+// modes on a run of their own. Running out of memory where no message of the modes applies ends
+// with `no_memory` and "Error -- out of memory", nothing left half written.
+int run_program(int argc, char** argv, int no_memory, int (*modes)(Run&, int, char**));
+
 }  // namespace common

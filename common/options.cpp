@@ -1,8 +1,11 @@
 // Reading the command line.
 #include "options.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
+#include <thread>
 
 namespace common {
 namespace {
@@ -72,6 +75,21 @@ char mode_letter(const Arguments& args, std::string_view modes) {
     mode = mode == 0 ? letter : '?';
   }
   return mode;
+}
+
+unsigned thread_count(const Arguments& args) {
+  return args.threads != 0 ? args.threads : std::max(1u, std::thread::hardware_concurrency());
+}
+
+bool start_run(Console& console, const Arguments& args, bool quiet, const char* banner,
+               const char* help, const char* version) {
+  console.configure(quiet, args.progress > 0   ? ProgressMode::kOn
+                           : args.progress < 0 ? ProgressMode::kOff
+                                               : ProgressMode::kAuto);
+  if (!quiet) std::printf("%s", banner);
+  if (args.bad || !(args.help || args.version)) return false;
+  std::printf(args.help ? "%s" : "%s\n", args.help ? help : version);
+  return true;
 }
 
 }  // namespace common

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "console.h"
+
 namespace common {
 
 struct Arguments {
@@ -27,5 +29,14 @@ Arguments parse_arguments(int argc, char** argv, const std::string& allowed);
 
 // The one mode letter of `modes` given among the options: 0 when none is, '?' when several are.
 char mode_letter(const Arguments& args, std::string_view modes);
+
+// The thread count: -j N, or one for each core.
+unsigned thread_count(const Arguments& args);
+
+// What both programs do first, once standard output is settled: the console set for -q and
+// progress, the banner printed (not with -q), and -h or -V answered with `help` or `version`
+// (the program's name and version). True when the run ends there.
+bool start_run(Console& console, const Arguments& args, bool quiet, const char* banner,
+               const char* help, const char* version);
 
 }  // namespace common

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <string>
 #include <thread>
 
@@ -65,20 +64,9 @@ int run_modes(common::Run& files, int argc, char** argv) {
   const bool data_out = fits && (to_output || args.json || names ||
                                  (mode == 0 && paths == 3 && std::string(args.paths[2]) == "-"));
   const int data = data_out ? common::take_standard_output() : -1;
-  files.console.configure(quiet, args.progress > 0   ? common::ProgressMode::kOn
-                                 : args.progress < 0 ? common::ProgressMode::kOff
-                                                     : common::ProgressMode::kAuto);
-  if (!quiet) std::printf("%s", kBanner);
-  if (args.help && !args.bad) {
-    std::printf("%s", kHelp);
+  if (common::start_run(files.console, args, quiet, kBanner, kHelp, "pellux " PROJECT_VERSION))
     return 0;
-  }
-  if (args.version && !args.bad) {
-    std::printf("pellux %s\n", PROJECT_VERSION);
-    return 0;
-  }
-  const unsigned threads =
-      args.threads != 0 ? args.threads : std::max(1u, std::thread::hardware_concurrency());
+  const unsigned threads = common::thread_count(args);
   if (fits && mode == 0 && paths == 3 && letters.empty()) {
     return extract_one(files, args.paths[0], args.paths[1], args.paths[2], data);
   }
@@ -115,16 +103,7 @@ int run_modes(common::Run& files, int argc, char** argv) {
 }  // namespace
 
 int run(int argc, char** argv) {
-  common::prepare_process();
-  common::Run files;
-  common::watch_interrupts(files.interruption());
-  try {
-    return run_modes(files, argc, argv);
-  } catch (const std::bad_alloc&) {
-    // Whatever was being written is removed: no file stays half written.
-    common::fail_run(files, kSomeFailed, "Error -- out of memory\n");
-  }
-  return kSomeFailed;
+  return common::run_program(argc, argv, kSomeFailed, run_modes);
 }
 
 }  // namespace pellux
