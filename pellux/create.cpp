@@ -83,10 +83,18 @@ struct Creation {
   common::OutputFile archive;
   common::FileId replaced;  // the file the archive replaces, if any
   bool replaces = false;
+  common::OrderedWork<NewEntry>* work = nullptr;  // stopped before the run ends on a failure
 };
 
+// The run, once the work ahead is stopped: what a failure ends with fail_run (which removes what
+// was written).
+common::Run& stopped(Creation& creation) {
+  if (creation.work != nullptr) creation.work->stop();
+  return creation.run;
+}
+
 [[noreturn]] void fail_too_large(Creation& creation) {
-  common::fail_run(creation.run, 1,
+  common::fail_run(stopped(creation), 1,
                    "Error -- archive too large (offsets and sizes must stay below 2 GiB)\n");
 }
 
@@ -106,7 +114,7 @@ void stream_entry(Creation& creation, NewEntry& entry, lzw::Encoder* encoder, in
     entry.stored_size += count;
     if (!fits(offset, static_cast<int64_t>(entry.stored_size))) fail_too_large(creation);
     if (!creation.archive.write(bytes, count)) {
-      common::fail_run(creation.run, 1, "Error writing %s\n", creation.archive_path);
+      common::fail_run(stopped(creation), 1, "Error writing %s\n", creation.archive_path);
     }
   };
   if (entry.compress) lzw::begin_encoding(*encoder);
@@ -139,7 +147,7 @@ void stream_entry(Creation& creation, NewEntry& entry, lzw::Encoder* encoder, in
       return;
     }
     if (!creation.archive.write_at(offset + static_cast<int64_t>(done), input.get(), want)) {
-      common::fail_run(creation.run, 1, "Error writing %s\n", creation.archive_path);
+      common::fail_run(stopped(creation), 1, "Error writing %s\n", creation.archive_path);
     }
     done += want;
   }
@@ -148,18 +156,19 @@ void stream_entry(Creation& creation, NewEntry& entry, lzw::Encoder* encoder, in
 [[noreturn]] void fail_entry(Creation& creation, const NewEntry& entry, const char* path) {
   switch (entry.error) {
     case ListedError::kCannotOpen:
-      common::fail_run(creation.run, 1, "Error -- can't open file %s\n", path);
+      common::fail_run(stopped(creation), 1, "Error -- can't open file %s\n", path);
     case ListedError::kNotReadable:
-      common::fail_run(creation.run, 1, "Error reading file %s\n", path);
+      common::fail_run(stopped(creation), 1, "Error reading file %s\n", path);
     case ListedError::kTooLarge:
-      common::fail_run(creation.run, 1, "Error -- %s is too large (2 GiB or more)\n", path);
+      common::fail_run(stopped(creation), 1, "Error -- %s is too large (2 GiB or more)\n", path);
     case ListedError::kIsOutput:
-      common::fail_run(creation.run, 1, "Error -- %s is the archive being created\n", path);
+      common::fail_run(stopped(creation), 1, "Error -- %s is the archive being created\n", path);
     case ListedError::kNoMemory:
     case ListedError::kNone:
       break;
   }
-  common::fail_run(creation.run, 1, "Error -- Couldn't allocate buffer to compress %s.\n", path);
+  common::fail_run(stopped(creation), 1, "Error -- Couldn't allocate buffer to compress %s.\n",
+                   path);
 }
 
 }  // namespace
@@ -227,7 +236,7 @@ int create_archive(common::Run& run, const char* archive_path, const char* manif
   // The table's room is filled with zeros until the records are known.
   const std::vector<uint8_t> zeros(static_cast<size_t>(table_size));
   if (!creation.archive.write(zeros.data(), zeros.size())) {
-    common::fail_run(creation.run, 1, "Error writing %s\n", archive_path);
+    common::fail_run(stopped(creation), 1, "Error writing %s\n", archive_path);
   }
 
   std::vector<std::unique_ptr<lzw::Encoder>> encoders(threads + 1);
@@ -259,6 +268,7 @@ int create_archive(common::Run& run, const char* archive_path, const char* manif
       }};
   common::OrderedWork<NewEntry> work(lines.size(), threads, 8 * size_t{threads}, int64_t{64} << 20,
                                      std::move(steps));
+  creation.work = &work;
   std::vector<fst::TocRecord> records;
   int64_t offset = table_size;
   run.console.start_progress(lines.size(), 0);
@@ -273,14 +283,11 @@ int create_archive(common::Run& run, const char* archive_path, const char* manif
       worked = false;
     }
     if (entry.error != ListedError::kNone) {
-      work.stop();
       fail_entry(creation, entry, path);
     }
     // Judged against where it really goes: a stored file too large is never read.
     if (!worked && !entry.compress && !fits(offset, entry.file.reported_length)) {
-      work.stop();
-      common::fail_run(creation.run, 1,
-                       "Error -- archive too large (offsets and sizes must stay below 2 GiB)\n");
+      fail_too_large(creation);
     }
     if (!worked && entry.file.reported_length > kWholeLimit) {
       stream_entry(creation, entry, encoder_for(entry, 0), offset);
@@ -288,18 +295,14 @@ int create_archive(common::Run& run, const char* archive_path, const char* manif
       read_and_encode(entry, encoder_for(entry, 0));
     }
     if (entry.error != ListedError::kNone) {
-      work.stop();
       fail_entry(creation, entry, path);
     }
     if (!fits(offset, static_cast<int64_t>(entry.stored_size)) ||
         !fits(0, static_cast<int64_t>(entry.size))) {
-      work.stop();
-      common::fail_run(creation.run, 1,
-                       "Error -- archive too large (offsets and sizes must stay below 2 GiB)\n");
+      fail_too_large(creation);
     }
     if (entry.stored && !creation.archive.write(entry.stored.get(), entry.stored_size)) {
-      work.stop();
-      common::fail_run(creation.run, 1, "Error writing %s\n", archive_path);
+      common::fail_run(stopped(creation), 1, "Error writing %s\n", archive_path);
     }
     records.push_back(fst::make_record(offset, static_cast<int64_t>(entry.stored_size),
                                        static_cast<int64_t>(entry.size), lines[i].name));
@@ -309,7 +312,7 @@ int create_archive(common::Run& run, const char* archive_path, const char* manif
   const std::vector<uint8_t> table = fst::table_bytes(records);
   if (!creation.archive.write_at(0, table.data(), table.size()) ||
       creation.archive.finish() != common::OutputError::kNone) {
-    common::fail_run(creation.run, 1, "Error writing %s\n", archive_path);
+    common::fail_run(stopped(creation), 1, "Error writing %s\n", archive_path);
   }
   run.console.clear();
   run.console.say("Created %s: %zu %s, %lld bytes\n", archive_path, lines.size(),
