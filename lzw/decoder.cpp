@@ -119,12 +119,21 @@ Outcome decode_by_steps(Decoder& d) {
   while (can_read(s)) {
     if (pause_due(s)) return Outcome::kPaused;
     if (window_short(s, kStringStackSize)) return Outcome::kFlushWindow;
+    const size_t at = s.pos;
+    const uint32_t at_bit = s.bit_offset;
     uint32_t code = read_code(s);
     if (code == kEndCode) {
       s.stop = DecodeStop::kEnd;
       return Outcome::kStopped;
     }
     if (code == kClearCode) {
+      // CLEAR and the literal after it go together: when the literal comes with the next
+      // piece, the CLEAR is taken again then.
+      if (!can_read(s) && s.more_input) {
+        s.pos = at;
+        s.bit_offset = at_bit;
+        return Outcome::kNeedInput;
+      }
       restart_segment(s);
       if (!can_read(s)) break;
       // The code after CLEAR is taken as a literal without testing it for CLEAR or END.

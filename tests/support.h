@@ -456,7 +456,7 @@ inline Decoded decode(const std::string& stream, size_t capacity,
     const bool pieces = way == DecodeWay::kPieces;
     const size_t window = pieces ? std::min(capacity, lzw::kMaxSegmentOutput + 4096) : 8192;
     const std::string bytes = decode_in_pieces(stream, capacity, std::max<size_t>(window, 1),
-                                               pieces ? 97 : 4099, pieces ? 100 : 1 << 20, stop);
+                                               pieces ? 1 : 4099, pieces ? 100 : 1 << 20, stop);
     EXPECT_LE(bytes.size(), capacity);
     return {bytes, stop};
   } else {
