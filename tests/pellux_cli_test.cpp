@@ -77,6 +77,9 @@ TEST(PelluxCliTest, ExtractsAndReportsEveryOutcome) {
           ok("the first of two matches", in(kinds), "a.fst X:\\A.Txt out",
              found("one\\a.txt", 1, 1))
               .leaving(out("1")),
+          ok("an archive named -x, after --", {"-x", one_record(data, 3, 3, "abc")},
+             "-- -x x.bin out", found_x(3, 3))
+              .leaving(out("abc")),
           fails("archive missing", {}, "b.fst x.bin out", kNoArchive("b.fst")),
           fails("output is the archive", {}, "a.fst x.bin ./a.fst", kSameAsInput("./a.fst")),
           fails("output folder missing", {}, "a.fst x.bin no/out", kNoOutput("no/out")),

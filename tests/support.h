@@ -442,8 +442,9 @@ struct Decoded {
 };
 enum class DecodeWay { kFast, kSteps, kPieces, kWindow };
 // Decodes into a heap buffer of exactly `capacity` bytes: in one call, or one code at a time;
-// or in constant memory: given 97 bytes of stream at a time into a window of one segment's
-// output, pausing every 100 bytes, or given 4099 bytes at a time into a window of 8 KiB.
+// or in constant memory: given one byte of stream at a time (so that a piece ends after every
+// code) into a window of one segment's output, pausing every 100 bytes, or given 4099 bytes at
+// a time into a window of 8 KiB.
 inline Decoded decode(const std::string& stream, size_t capacity,
                       DecodeWay way = DecodeWay::kFast) {
   static const std::unique_ptr<lzw::Decoder> decoder = lzw::new_decoder();
