@@ -2,6 +2,7 @@
 // and a container's checksum word.
 #include <gtest/gtest.h>
 
+#include "common/escape.h"
 #include "container/writer.h"
 #include "corvane/entry.h"
 #include "fst/entry.h"
@@ -43,6 +44,17 @@ TEST(FormatsTest, NamesAndRecordsAreJudgedByTheirBytes) {
                                         {0, 3, -1, ""}}) {
     EXPECT_FALSE(fst::entry_in_range(outside, 15)) << outside.offset << " " << outside.stored_size;
   }
+}
+
+// A manifest token keeps valid UTF-8 as it is and writes every other byte, a blank and '%' as %XX:
+// overlong forms, surrogates, code points past U+10FFFF and stray bytes are not valid.
+TEST(FormatsTest, TokensKeepValidUtf8AndEscapeTheRest) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"\xC3\xA9 %\xE2\x82\xAC\xF0\x9F\x98\x80", "\xC3\xA9%20%25\xE2\x82\xAC\xF0\x9F\x98\x80"},
+      {"\xC1\xBF\xE0\x80\xED\xA0\xF4\x90\xF5\x80\xC3", "%C1%BF%E0%80%ED%A0%F4%90%F5%80%C3"},
+      {"", "%-"},
+  };
+  for (const auto& [bytes, token] : cases) EXPECT_EQ(common::encode_token(bytes), token);
 }
 
 // A stored name becomes a path inside the folder: drive and empty or "." parts dropped, a part
