@@ -279,7 +279,8 @@ TEST(PelluxCliTest, ListsTestsAndExtractsMany) {
           gives_up("list into a full disk", {}, "-l a.fst", "").under({.output_to = "/dev/full"}),
           // Appended by the shell to the archive it lists: refused, the archive as it was.
           gives_up("a listing into the archive", {}, "-l --json a.fst", "")
-              .under({.output_to = "a.fst"}),
+              .under({.output_to = "a.fst"})
+              .on_windows("skip: wine cannot tell which file an output it inherits is"),
           misused("list without an archive", {}, "-l", kPelluxUsage),
           ok("version", {}, "--version", "pellux " PROJECT_VERSION "\n"),
           // A single extraction's command line that is wrong prints the usage and ends 0, as it
