@@ -21,6 +21,9 @@ inline constexpr Say kSameAsInput{"Output file '%s' is the same file as the inpu
 inline constexpr Say kOutputIsStaging{"Output file '%s' is the temporary data file\n"};
 inline constexpr Say kNoOutput{"Can't open output file '%s'\n"};
 inline constexpr Say kNoStaging{"Can't open temporary data file.\n"};
+inline constexpr Say kWaitingFor{"corvane: waiting for another run to finish with %s\n"};
+inline constexpr Say kWaitingInFolder{
+    "corvane: waiting for another run in this folder to finish with %s\n"};
 inline constexpr Say kUnknownCommand{"Warning - Unknown command '%c'. Ignoring\n"};
 inline constexpr Say kNoListedFile{"Error -- can't open file %s\n"};
 inline constexpr Say kListedFileUnread{"Error reading file %s\n"};
