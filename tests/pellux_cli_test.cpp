@@ -282,7 +282,7 @@ TEST(PelluxCliTest, ListsTestsAndExtractsMany) {
               .under({.output_to = "a.fst"})
               .on_windows("skip: wine cannot tell which file an output it inherits is"),
           misused("list without an archive", {}, "-l", kPelluxUsage),
-          ok("version", {}, "--version", "pellux " PROJECT_VERSION "\n"),
+          ok("version", {}, "-V", "pellux " PROJECT_VERSION "\n"),
           // A single extraction's command line that is wrong prints the usage and ends 0, as it
           // always did.
           ok("unknown option", {}, "-z a.fst", kPelluxUsage),
