@@ -158,6 +158,9 @@ TEST(CorvaneCliTest, ReportsEveryFailureWithStatus1) {
                 kNoListedFile("sub"))
               .leaving(emptied)
               .on_windows(refuses_folders),
+          fails("listed file of 2 GiB", {"list", "c b\n", "b", "<zeros>2147483648:"}, to,
+                kFileTooLarge("b"))
+              .leaving(emptied),
           // A 32-bit size would read as 100 bytes. Names in UTF-8 on the command line and in
           // the list.
           fails("listed file of 4 GiB + 100 bytes",
