@@ -2,17 +2,10 @@
 // generated inputs, and the codec called through exactly-sized heap buffers.
 #pragma once
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <pty.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
-#include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -104,94 +97,65 @@ class ScratchDir {
   std::filesystem::path path_;
 };
 
-// Runs `program` with `args` and waits for it, at most a minute: a run that hangs is killed and
-// ends with status 128 + 9.
+inline void write_file(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+inline std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return "(missing)";
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+// Words the shell takes as they are, each after a space.
+inline std::string shell_words(const std::vector<std::string>& words) {
+  std::string quoted;
+  for (const std::string& word : words) {
+    quoted += " '";
+    for (const char ch : word) ch == '\'' ? quoted += "'\\''" : quoted += ch;
+    quoted += "'";
+  }
+  return quoted;
+}
+
+// Runs `program` with `args` through the shell as `options` say, and waits for it, at most a
+// minute (a minute after the interruption, when one is sent): a run that hangs is killed and
+// ends with status 128 + 9. A sanitizer report ends with a status no message of the tools uses,
+// and a failed allocation is reported as such instead of aborting.
 inline ToolRun run_tool(const std::string& program, const std::vector<std::string>& args,
                         const ToolOptions& options = {}) {
-  int out[2], err[2], in[2];
-  if (pipe(out) != 0 || pipe(err) != 0 || pipe(in) != 0) throw std::runtime_error("pipe failed");
-  // Standard error as a terminal: the pseudo-terminal's two ends stand in for the pipe's.
-  if (options.errors_to_terminal) {
-    close(err[0]);
-    close(err[1]);
-    if (openpty(&err[0], &err[1], nullptr, nullptr, nullptr) != 0) {
-      throw std::runtime_error("openpty failed");
-    }
-  }
-  std::vector<char*> argv{const_cast<char*>(program.c_str())};
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  const pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    dup2(in[0], STDIN_FILENO);
-    dup2(out[1], STDOUT_FILENO);
-    dup2(err[1], STDERR_FILENO);
-    for (const int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
-    if (options.closed_stdio) close(STDIN_FILENO), close(STDOUT_FILENO);
-    if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
-    std::signal(SIGINT, options.interrupts_ignored ? SIG_IGN : SIG_DFL);
-    if (!options.output_to.empty()) {
-      const int fd = open(options.output_to.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0666);
-      if (fd < 0 || dup2(fd, STDOUT_FILENO) < 0) _exit(126);
-      close(fd);
-    }
-    const std::pair<int, uint64_t> limits[] = {{RLIMIT_AS, options.address_space_limit},
-                                               {RLIMIT_FSIZE, options.file_size_limit}};
-    for (const auto& [resource, value] : limits) {
-      const rlimit limit{value, value};
-      if (value != 0 && setrlimit(resource, &limit) != 0) _exit(126);
-    }
-    // A sanitizer report must end with a status no message of the tools uses, and a failed
-    // allocation must be reported as such instead of aborting.
-    setenv("ASAN_OPTIONS", "allocator_may_return_null=1:exitcode=86", 1);
-    setenv("UBSAN_OPTIONS", "halt_on_error=1:exitcode=87", 1);
-    setenv("TSAN_OPTIONS", "halt_on_error=1:exitcode=88", 1);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
-  close(in[0]);
-  close(out[1]);
-  close(err[1]);
-  // A tool that stops reading early must not end the test with SIGPIPE.
-  std::signal(SIGPIPE, SIG_IGN);
-  const std::string input = options.input.value_or("");
-  for (size_t done = 0; done < input.size();) {
-    const ssize_t wrote = write(in[1], input.data() + done, input.size() - done);
-    if (wrote <= 0) break;
-    done += static_cast<size_t>(wrote);
-  }
-  close(in[1]);
-  ToolRun run{"", 0};
-  const auto start = std::chrono::steady_clock::now();
-  const auto since = [&start] {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 start)
-        .count();
-  };
-  bool interrupted = options.interrupt_after_ms == 0;
-  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-  for (int open_pipes = 2; open_pipes > 0;) {
-    if (!interrupted && since() >= options.interrupt_after_ms) interrupted = kill(pid, SIGINT) >= 0;
-    if (since() > 60000) kill(pid, SIGKILL);
-    if (poll(fds, 2, 10) <= 0) continue;
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].revents == 0) continue;
-      char buffer[65536];
-      const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
-      if (got > 0) (i == 0 ? run.output : run.errors).append(buffer, static_cast<size_t>(got));
-      if (got <= 0) {
-        fds[i].fd = -1;
-        --open_pipes;
-      }
-    }
-  }
-  close(out[0]);
-  close(err[0]);
-  int wait_status = 0;
-  waitpid(pid, &wait_status, 0);
-  run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
-  return run;
+  const ScratchDir io;
+  const std::string in = shell_words({io / "in"}), out = shell_words({io / "out"}),
+                    err = shell_words({io / "err"});
+  write_file(io / "out", "");
+  write_file(io / "in", options.input.value_or(""));
+  std::string run = "exec prlimit";
+  if (options.address_space_limit != 0)
+    run += " --as=" + std::to_string(options.address_space_limit);
+  if (options.file_size_limit != 0) run += " --fsize=" + std::to_string(options.file_size_limit);
+  run += shell_words({program}) + shell_words(args);
+  run += options.closed_stdio      ? " <&- >&-"
+         : options.output_to.empty() ? " >" + out
+                                     : " >>" + shell_words({options.output_to});
+  // Standard input is a pipe, as in a shell pipeline.
+  if (!options.closed_stdio) run = "cat" + in + " | " + run;
+  if (options.interrupts_ignored) run = "trap '' INT; " + run;
+  if (!options.cwd.empty()) run = "cd" + shell_words({options.cwd}) + " && " + run;
+  // Standard error as a terminal: script gives the program one and copies what it shows.
+  run = options.errors_to_terminal ? "script -qfec" + shell_words({run}) + " /dev/null >" + err
+                                   : run + " 2>" + err;
+  const std::string limit =
+      options.interrupt_after_ms == 0
+          ? "-s KILL 60"
+          : "-k 60 -s INT " + std::to_string(options.interrupt_after_ms / 1000.0);
+  const int status = std::system(("export ASAN_OPTIONS=allocator_may_return_null=1:exitcode=86 "
+                                  "UBSAN_OPTIONS=halt_on_error=1:exitcode=87 "
+                                  "TSAN_OPTIONS=halt_on_error=1:exitcode=88; "
+                                  "exec timeout --preserve-status " +
+                                  limit + " sh -c" + shell_words({run}))
+                                     .c_str());
+  return {read_file(io / "out"), WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
+          read_file(io / "err")};
 }
 
 // The programs under test, and each run in `dir` with `args` split at spaces (see words).
@@ -278,16 +242,6 @@ CliCase ends_with(std::string what, Folder given, std::string args, std::string 
 inline constexpr auto ok = &ends_with<0>, fails = &ends_with<1>, gives_up = &ends_with<2>,
                       misused = &ends_with<64>;
 
-inline void write_file(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path.string());
-}
-inline std::string read_file(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return "(missing)";
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 // Makes `name` in `dir` as `what` says, and describes everything in `dir`, as run_cli_cases.
 inline void make(const std::filesystem::path& dir, const std::string& name,
                  const std::string& what) {
