@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "common/escape.h"
-#include "container/writer.h"
 #include "corvane/entry.h"
 #include "fst/entry.h"
 #include "fst/lookup.h"
@@ -119,17 +118,6 @@ TEST(FormatsTest, EntriesAreJudgedInTheOrderABuildMeetsThem) {
     EXPECT_EQ(corvane::judge_entry(entry, c.staged, c.index + 1), c.verdict)
         << c.reported << " " << c.length << " " << c.staged;
   }
-}
-
-// The checksum word is the sum of the bytes after it, modulo 2^32: D = 16, the offset words
-// 16 | 0x40000000 and 0x01020314 add 16 + 16 + 64 + 0x14 + 3 + 2 + 1.
-TEST(FormatsTest, HeaderCarriesTheChecksumModulo2To32) {
-  const std::vector<uint8_t> bytes =
-      container::container_header({{0, true}, {0x01020304, false}}, 0xFFFFFFF0);
-  const std::string header(bytes.begin(), bytes.end());
-  using testing_support::le32_bytes;
-  EXPECT_EQ(header, le32_bytes(0xFFFFFFF0u + 122) + le32_bytes(16) + le32_bytes(0x40000010) +
-                        le32_bytes(0x01020314));
 }
 
 }  // namespace

@@ -367,56 +367,50 @@ inline std::string text_like(size_t length, uint32_t seed) {
 }
 
 // Encodes from a heap copy of exactly the input's size into a heap buffer of exactly the
-// worst-case bound, so that the sanitizers see a read past the input or a write past the
-// bound; fails the test when anything past the stream was written.
+// worst-case bound, so that the sanitizers see a read past the input or a write past the bound.
 inline std::string encode(const std::string& input) {
   static const std::unique_ptr<lzw::Encoder> encoder = lzw::new_encoder();
   const size_t bound = lzw::max_stream_size(input.size());
   const auto in = std::make_unique<uint8_t[]>(input.size());
   std::copy(input.begin(), input.end(), in.get());
   const auto out = std::make_unique<uint8_t[]>(bound);
-  std::fill_n(out.get(), bound, uint8_t{0xA5});
   const size_t written = lzw::compress_buffer(*encoder, out.get(), bound, in.get(), input.size());
   EXPECT_LE(written, bound);
-  EXPECT_EQ(std::count(out.get() + std::min(written, bound), out.get() + bound, 0xA5),
-            static_cast<std::ptrdiff_t>(bound - std::min(written, bound)))
-      << "written past the stream";
-  const std::string stream(reinterpret_cast<const char*>(out.get()), written);
-  return stream;
+  return std::string(reinterpret_cast<const char*>(out.get()), std::min(written, bound));
 }
 
 struct Decoded {
   std::string bytes;
   int stop;  // the lzw::DecodeStop, as a number
 };
-enum class DecodeWay { kFast, kSteps, kPieces, kWindow };
-// Decodes into a heap buffer of exactly `capacity` bytes: in one call, or one code at a time;
-// or in constant memory: given one byte of stream at a time (so that a piece ends after every
-// code) into a window of one segment's output, pausing every 100 bytes, or given 4099 bytes at
-// a time into a window of 8 KiB.
-inline Decoded decode(const std::string& stream, size_t capacity,
-                      DecodeWay way = DecodeWay::kFast) {
+// Decodes into heap buffers of exactly `capacity` bytes in four ways, which must agree: in one
+// call; one code at a time; and in constant memory, given one byte of stream at a time (so that
+// a piece ends after every code) into a window of one segment's output, pausing every 100
+// bytes, or given 4099 bytes at a time into a window of 8 KiB.
+inline Decoded decode(const std::string& stream, size_t capacity) {
   static const std::unique_ptr<lzw::Decoder> decoder = lzw::new_decoder();
   const auto in = std::make_unique<uint8_t[]>(stream.size());
   std::copy(stream.begin(), stream.end(), in.get());
   const std::unique_ptr<uint8_t[]> out(new uint8_t[capacity]);  // not cleared: it may be large
-  lzw::DecodeResult result{0, lzw::DecodeStop::kStreamEnded};
-  if (way == DecodeWay::kPieces || way == DecodeWay::kWindow) {
-    int stop = 0;
-    const bool pieces = way == DecodeWay::kPieces;
-    const size_t window = pieces ? std::min(capacity, lzw::kMaxSegmentOutput + 4096) : 8192;
-    const std::string bytes = decode_in_pieces(stream, capacity, std::max<size_t>(window, 1),
-                                               pieces ? 1 : 4099, pieces ? 100 : 1 << 20, stop);
-    EXPECT_LE(bytes.size(), capacity);
-    return {bytes, stop};
-  } else {
-    result = way == DecodeWay::kSteps
-                 ? lzw::decompress_by_steps(*decoder, out.get(), capacity, in.get(), stream.size())
-                 : lzw::decompress_buffer(*decoder, out.get(), capacity, in.get(), stream.size());
+  const auto bytes = [&out](lzw::DecodeResult result) {
+    return Decoded{std::string(reinterpret_cast<const char*>(out.get()), result.count),
+                   static_cast<int>(result.stop)};
+  };
+  const Decoded fast =
+      bytes(lzw::decompress_buffer(*decoder, out.get(), capacity, in.get(), stream.size()));
+  const Decoded steps =
+      bytes(lzw::decompress_by_steps(*decoder, out.get(), capacity, in.get(), stream.size()));
+  EXPECT_TRUE(steps.bytes.size() <= capacity && fast.bytes == steps.bytes &&
+              fast.stop == steps.stop)
+      << "in one call";
+  for (const size_t piece : {size_t{1}, size_t{4099}}) {
+    Decoded got;
+    const size_t window = std::min(capacity, lzw::kMaxSegmentOutput + 4096);
+    got.bytes = decode_in_pieces(stream, capacity, piece == 1 ? std::max<size_t>(window, 1) : 8192,
+                                 piece, piece == 1 ? 100 : 1 << 20, got.stop);
+    EXPECT_TRUE(got.bytes == steps.bytes && got.stop == steps.stop) << "in pieces of " << piece;
   }
-  EXPECT_LE(result.count, capacity);
-  return {std::string(reinterpret_cast<const char*>(out.get()), result.count),
-          static_cast<int>(result.stop)};
+  return steps;
 }
 
 // True when this build runs under a sanitizer, which cannot work under an address space limit.
