@@ -1,10 +1,11 @@
 // Fuzz target: a list of entries written as an archive in memory, then read back. The table must
 // hold the entries in order, each with its whole name (the writer takes only names a reader
-// sees whole) and stored unless compression was asked for; every entry must be sound and give
-// back its data. A stream exactly as long as its data is stored, or it reads back wrong. Each
-// entry of the input: a byte giving the name's length, then the data's length (up to 4,095) in
-// a byte and the high half of the next, whose low bit asks for compression, then the name and
-// the data; an entry whose name the writer refuses is left out.
+// sees whole) and stored unless compression was asked for, a compressed one exactly as the
+// format's model encodes it; every entry must be sound and give back its data. A stream exactly
+// as long as its data is stored, or it reads back wrong. Each entry of the input: a byte giving
+// the name's length, then the data's length (up to 4,095) in a byte and the high half of the
+// next, whose low bit asks for compression, then the name and the data; an entry whose name the
+// writer refuses is left out.
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -12,8 +13,10 @@
 
 #include "fst/entry.h"
 #include "fst/writer.h"
+#include "stream_model.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace testing_support;
   static fst::EntryBuffers buffers;
   const std::string input(reinterpret_cast<const char*>(data), size);
   std::vector<fst::NewEntry> entries;
@@ -39,9 +42,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       out.append(reinterpret_cast<const char*>(got), count);
       return true;
     };
+    // Compressed exactly as the format's model has it, or stored: when not asked, or when the
+    // stream would be as long as the data.
+    const std::string model = pack_codes(model_codes(entry.data));
+    const bool compressed = entry.compress && model.size() != entry.data.size();
     if (fst::judge_entry(archive, record, 1, buffers, sink).verdict != fst::Verdict::kSound ||
         out != entry.data || fst::record_name(record) != entry.name ||
-        (!entry.compress && record.stored_size != record.uncompressed_size)) {
+        bytes.substr(static_cast<size_t>(record.offset), static_cast<size_t>(record.stored_size)) !=
+            (compressed ? model : entry.data)) {
       __builtin_trap();
     }
   }

@@ -14,10 +14,9 @@ case $target in
   # 3 bytes of capacity and piece size, then the stream (seeds up to 18 KB); the capacity
   # is at most 65,535, which keeps each decoding short whatever the stream.
   decode) max_len=24576 ;;
-  # Raw input, encoded, modelled and decoded again: the costliest byte of all the targets. A
-  # segment takes at least 3,839 input bytes (one per code), so 16 KiB fills the table four
-  # times (seeds of 11.6 and 13 KB fill it three times).
-  round_trip) max_len=16384 ;;
+  # Entries of up to 4,095 bytes, each encoded, modelled and read back: a segment takes at
+  # least 3,839 input bytes (one per code), so 16 KiB holds four entries that fill the table.
+  writer) max_len=16384 ;;
   # The name and a table of one 262-byte record, or the 16-byte header of a container with
   # one entry, before a stream of up to four segments (seeds up to 16.6 KB).
   archive | container) max_len=24576 ;;

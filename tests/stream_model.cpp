@@ -101,4 +101,27 @@ std::string decode_in_pieces(const std::string& stream, uint64_t limit, size_t w
   return output;
 }
 
+Decoded decode_three_ways(const std::string& stream, size_t capacity, size_t window,
+                          size_t piece, size_t pause, bool& agree) {
+  static const std::unique_ptr<lzw::Decoder> decoder = lzw::new_decoder();
+  // Heap copies of exactly the stream's and the capacity's size, so that the sanitizers see a
+  // read or a write past either.
+  const auto in = std::make_unique<uint8_t[]>(stream.size());
+  std::copy(stream.begin(), stream.end(), in.get());
+  const std::unique_ptr<uint8_t[]> out(new uint8_t[capacity]);  // not cleared: it may be large
+  const auto decoded = [&out](lzw::DecodeResult result) {
+    return Decoded{std::string(reinterpret_cast<const char*>(out.get()), result.count),
+                   static_cast<int>(result.stop)};
+  };
+  const Decoded fast =
+      decoded(lzw::decompress_buffer(*decoder, out.get(), capacity, in.get(), stream.size()));
+  const Decoded steps =
+      decoded(lzw::decompress_by_steps(*decoder, out.get(), capacity, in.get(), stream.size()));
+  Decoded pieces;
+  pieces.bytes = decode_in_pieces(stream, capacity, window, piece, pause, pieces.stop);
+  agree = steps.bytes.size() <= capacity && fast.bytes == steps.bytes &&
+          fast.stop == steps.stop && pieces.bytes == steps.bytes && pieces.stop == steps.stop;
+  return steps;
+}
+
 }  // namespace testing_support

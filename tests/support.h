@@ -379,37 +379,17 @@ inline std::string encode(const std::string& input) {
   return std::string(reinterpret_cast<const char*>(out.get()), std::min(written, bound));
 }
 
-struct Decoded {
-  std::string bytes;
-  int stop;  // the lzw::DecodeStop, as a number
-};
-// Decodes into heap buffers of exactly `capacity` bytes in four ways, which must agree: in one
-// call; one code at a time; and in constant memory, given one byte of stream at a time (so that
-// a piece ends after every code) into a window of one segment's output, pausing every 100
-// bytes, or given 4099 bytes at a time into a window of 8 KiB.
+// Decodes into exactly `capacity` bytes in four ways, which must agree: in one call; one code
+// at a time; and in constant memory, given one byte of stream at a time (so that a piece ends
+// after every code) into a window of one segment's output, pausing every 100 bytes, or given
+// 4099 bytes at a time into a window of 8 KiB.
 inline Decoded decode(const std::string& stream, size_t capacity) {
-  static const std::unique_ptr<lzw::Decoder> decoder = lzw::new_decoder();
-  const auto in = std::make_unique<uint8_t[]>(stream.size());
-  std::copy(stream.begin(), stream.end(), in.get());
-  const std::unique_ptr<uint8_t[]> out(new uint8_t[capacity]);  // not cleared: it may be large
-  const auto bytes = [&out](lzw::DecodeResult result) {
-    return Decoded{std::string(reinterpret_cast<const char*>(out.get()), result.count),
-                   static_cast<int>(result.stop)};
-  };
-  const Decoded fast =
-      bytes(lzw::decompress_buffer(*decoder, out.get(), capacity, in.get(), stream.size()));
+  bool agree = true, window_agrees = true;
+  const size_t segment = std::min(capacity, lzw::kMaxSegmentOutput + 4096);
+  decode_three_ways(stream, capacity, 8192, 4099, 1 << 20, window_agrees);
   const Decoded steps =
-      bytes(lzw::decompress_by_steps(*decoder, out.get(), capacity, in.get(), stream.size()));
-  EXPECT_TRUE(steps.bytes.size() <= capacity && fast.bytes == steps.bytes &&
-              fast.stop == steps.stop)
-      << "in one call";
-  for (const size_t piece : {size_t{1}, size_t{4099}}) {
-    Decoded got;
-    const size_t window = std::min(capacity, lzw::kMaxSegmentOutput + 4096);
-    got.bytes = decode_in_pieces(stream, capacity, piece == 1 ? std::max<size_t>(window, 1) : 8192,
-                                 piece, piece == 1 ? 100 : 1 << 20, got.stop);
-    EXPECT_TRUE(got.bytes == steps.bytes && got.stop == steps.stop) << "in pieces of " << piece;
-  }
+      decode_three_ways(stream, capacity, std::max<size_t>(segment, 1), 1, 100, agree);
+  EXPECT_TRUE(agree && window_agrees) << "the ways of decoding differ";
   return steps;
 }
 
