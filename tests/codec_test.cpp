@@ -143,11 +143,9 @@ TEST(CodecTest, DecoderSaysWhyItStopped) {
   };
   for (const auto& c : cases) {
     const Decoded decoded = decode(c.stream, c.capacity);
-    // From where they part: a wrong decoder's bytes in a long row would flood the log.
-    const auto at = static_cast<size_t>(std::ranges::mismatch(decoded.bytes, c.bytes).in1 -
-                                        decoded.bytes.begin());
-    EXPECT_EQ(decoded.bytes.substr(at, 16), c.bytes.substr(at, 16)) << "from byte " << at;
-    EXPECT_EQ(decoded.stop, static_cast<int>(c.stop)) << c.bytes.substr(0, 16);
+    // Not EXPECT_EQ: a wrong decoder's bytes in a long row would flood the log.
+    EXPECT_TRUE(decoded.bytes == c.bytes && decoded.stop == static_cast<int>(c.stop))
+        << c.bytes.substr(0, 16);
   }
 }
 

@@ -42,17 +42,12 @@ ToolOptions piped(const std::string& archive) {
   return {.input = archive};
 }
 
-std::string found(const std::string& name, size_t stored, size_t uncompressed) {
-  return kFound(name, static_cast<int>(stored), static_cast<int>(uncompressed));
-}
 
 // One row per outcome of a single extraction that can be provoked from outside; a.fst holds
 // one record, dir\x.bin, of "abc" unless the row says otherwise.
 TEST(PelluxCliTest, ExtractsAndReportsEveryOutcome) {
   const int32_t data = 4 + 262;  // where the data of a one-record archive starts
-  const auto found_x = [](int stored, int uncompressed) {
-    return found("dir\\x.bin", static_cast<size_t>(stored), static_cast<size_t>(uncompressed));
-  };
+  const auto found_x = [](int stored, int size) { return kFound("dir\\x.bin", stored, size); };
   const std::string long_stream = encode(std::string(5000, 'm'));
   const std::string hundred_k = one_record(data, 100000, 100000, std::string(100000, 'w'));
   const int32_t big = 512 << 20;
@@ -72,10 +67,10 @@ TEST(PelluxCliTest, ExtractsAndReportsEveryOutcome) {
       pellux_tool(), kPelluxBanner, {"a.fst", one_record(data, 3, 3, "abc")},
       {
           ok("compressed", in(kinds), "a.fst x:\\other\\dir/Boom.Wav out",
-             found("data\\Sounds\\BOOM.WAV", encode(boom).size(), 45000))
+             kFound("data\\Sounds\\BOOM.WAV", encode(boom).size(), 45000))
               .leaving(out(boom)),
           ok("the first of two matches", in(kinds), "a.fst X:\\A.Txt out",
-             found("one\\a.txt", 1, 1))
+             kFound("one\\a.txt", 1, 1))
               .leaving(out("1")),
           ok("an archive named -x, after --", {"-x", one_record(data, 3, 3, "abc")},
              "-- -x x.bin out", found_x(3, 3))
@@ -110,7 +105,7 @@ TEST(PelluxCliTest, ExtractsAndReportsEveryOutcome) {
              found_x(static_cast<int>(long_stream.size()), 10) + kSizeWarning)
               .leaving(out(std::string(26, 'm'))),
           ok("name with control bytes", in(one_record(data, 3, 3, "abc", "\x1b]0;\x07x.bin\x7f")),
-             "a.fst \x1b]0;\x07x.bin\x7f out", found("\\x1b]0;\\x07x.bin\\x7f", 3, 3))
+             "a.fst \x1b]0;\x07x.bin\x7f out", kFound("\\x1b]0;\\x07x.bin\\x7f", 3, 3))
               .leaving(out("abc")),
           fails("output write fails", in(hundred_k), "a.fst x.bin /dev/full",
                 found_x(100000, 100000) + kOutputWriteFailed),
@@ -128,7 +123,7 @@ TEST(PelluxCliTest, ExtractsAndReportsEveryOutcome) {
           // Entries larger than the memory the run may have go through in pieces.
           ok("an entry larger than the memory",
              in(fst_table(1, {{data, big, big, "big.bin"}}), data + uint64_t{big}),
-             "a.fst big.bin /dev/null", found("big.bin", big, big))
+             "a.fst big.bin /dev/null", kFound("big.bin", big, big))
               .under(less_memory)
               .on_windows(kWineNeedsAddressSpace),
           // A million records, really there (all zeros), that outgrow the memory.
@@ -501,7 +496,7 @@ TEST(PelluxCliTest, ScriptsReadListingsAndEntries) {
   const ToolRun one = run_tool(pellux_tool(), {"a.fst", "sp ace\"q\"", "-"}, {.cwd = dir.path()});
   EXPECT_EQ(one.output + one.errors,
             "data of dir\\sp ace\"q\""s + kPelluxBanner +
-                found("dir\\sp ace\"q\"", encode("data of dir\\sp ace\"q\"").size(), 21));
+                kFound("dir\\sp ace\"q\"", encode("data of dir\\sp ace\"q\"").size(), 21));
   const ToolRun all = pellux(dir.path(), "-x -O -q a.fst *.txt *t*");
   EXPECT_EQ(all.output + all.errors + std::to_string(all.status),
             "data of plain.txtdata of \xC3\xA9t\xC3\xA9"
