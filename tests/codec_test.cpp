@@ -29,19 +29,9 @@ std::vector<std::string> varied_inputs() {
   inputs.push_back(std::string(15000000, '\0'));  // strings as long as a segment allows
   inputs.push_back(random_bytes(250000, 11));
   inputs.push_back(text_like(2000000, 12));
-  std::mt19937 engine(23);
-  std::string mixture, few_bytes(300000, '\0');
-  while (mixture.size() < 400000) {
-    const uint32_t kind = engine() % 4;
-    const size_t length = 1 + engine() % 5000;
-    if (kind == 0) mixture += text_like(length, static_cast<uint32_t>(engine()));
-    if (kind == 1) mixture += random_bytes(length, static_cast<uint32_t>(engine()));
-    if (kind == 2) mixture += std::string(length, static_cast<char>(engine()));
-    if (kind == 3) mixture += distinct_pairs(length % 3000 + 1);
-  }
-  for (char& byte : few_bytes) byte = "\x00\x01\xFF"[engine() % 3];
-  inputs.push_back(mixture);
-  inputs.push_back(few_bytes);
+  // Each kind of input after another in one segment.
+  inputs.push_back(text_like(100000, 13) + random_bytes(100000, 14) + std::string(90000, 'r') +
+                   distinct_pairs(3000) + text_like(100000, 15));
   return inputs;
 }
 

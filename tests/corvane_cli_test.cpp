@@ -325,16 +325,11 @@ TEST(CorvaneCliTest, AnInterruptedRunLeavesNoHalfWrittenFile) {
   }
 }
 
-// Memory does not grow with an entry's size: workers read ahead only within the run's budget,
-// and an entry of 1 GiB is built, tested and extracted in a 64 MiB address space.
-TEST(CorvaneCliTest, MemoryStaysWithinTheBudget) {
+// Memory does not grow with an entry's size: an entry of 1 GiB is built, tested and extracted
+// in a 64 MiB address space.
+TEST(CorvaneCliTest, MemoryDoesNotGrowWithAnEntry) {
   if (kSanitized || tools_under_wine()) GTEST_SKIP() << "no address-space limit here";
   ScratchDir dir;
-  for (const char* name : {"z0", "z1", "z2"}) make(dir.path(), name, "<zeros>209715200:");
-  write_file(dir / "list", "c z0\nc z1\nc z2\n");
-  EXPECT_EQ(corvane(dir.path(), "-j4 list four.sol", {.address_space_limit = 1u << 30}).status, 0);
-  EXPECT_EQ(corvane(dir.path(), "-j1 list one.sol").status, 0);
-  EXPECT_EQ(read_file(dir / "four.sol"), read_file(dir / "one.sol"));
   make(dir.path(), "z", "<zeros>1073741824:");
   write_file(dir / "list", "c z\n");
   const ToolOptions small{.address_space_limit = 64u << 20};

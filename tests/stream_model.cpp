@@ -101,8 +101,8 @@ std::string decode_in_pieces(const std::string& stream, uint64_t limit, size_t w
   return output;
 }
 
-Decoded decode_three_ways(const std::string& stream, size_t capacity, size_t window,
-                          size_t piece, size_t pause, bool& agree) {
+Decoded decode_three_ways(const std::string& stream, size_t capacity, size_t window, size_t piece,
+                          size_t pause, bool& agree) {
   static const std::unique_ptr<lzw::Decoder> decoder = lzw::new_decoder();
   // Heap copies of exactly the stream's and the capacity's size, so that the sanitizers see a
   // read or a write past either.
@@ -119,8 +119,8 @@ Decoded decode_three_ways(const std::string& stream, size_t capacity, size_t win
       decoded(lzw::decompress_by_steps(*decoder, out.get(), capacity, in.get(), stream.size()));
   Decoded pieces;
   pieces.bytes = decode_in_pieces(stream, capacity, window, piece, pause, pieces.stop);
-  agree = steps.bytes.size() <= capacity && fast.bytes == steps.bytes &&
-          fast.stop == steps.stop && pieces.bytes == steps.bytes && pieces.stop == steps.stop;
+  agree = steps.bytes.size() <= capacity && fast.bytes == steps.bytes && fast.stop == steps.stop &&
+          pieces.bytes == steps.bytes && pieces.stop == steps.stop;
   return steps;
 }
 

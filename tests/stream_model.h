@@ -44,7 +44,7 @@ struct Decoded {
 // Decodes `stream` into exactly `capacity` bytes in three ways: in one call, one code at a time,
 // and as decode_in_pieces does with `window`, `piece` and `pause`. Returns what the steps give;
 // `agree` tells whether the other two gave the same bytes and stop.
-Decoded decode_three_ways(const std::string& stream, size_t capacity, size_t window,
-                          size_t piece, size_t pause, bool& agree);
+Decoded decode_three_ways(const std::string& stream, size_t capacity, size_t window, size_t piece,
+                          size_t pause, bool& agree);
 
 }  // namespace testing_support

@@ -134,7 +134,7 @@ inline ToolRun run_tool(const std::string& program, const std::vector<std::strin
     run += " --as=" + std::to_string(options.address_space_limit);
   if (options.file_size_limit != 0) run += " --fsize=" + std::to_string(options.file_size_limit);
   run += shell_words({program}) + shell_words(args);
-  run += options.closed_stdio      ? " <&- >&-"
+  run += options.closed_stdio        ? " <&- >&-"
          : options.output_to.empty() ? " >" + out
                                      : " >>" + shell_words({options.output_to});
   // Standard input is a pipe, as in a shell pipeline.
