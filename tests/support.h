@@ -53,10 +53,9 @@ inline std::string tool_path(const char* variable, const char* built) {
   return chosen != nullptr && *chosen != '\0' ? chosen : built;
 }
 
-// True when the tools under test are Windows builds run through wine (TOOLS_UNDER_WINE=1).
+// True when the tools under test are Windows builds run through wine (TOOLS_UNDER_WINE set).
 inline bool tools_under_wine() {
-  const char* flag = std::getenv("TOOLS_UNDER_WINE");
-  return flag != nullptr && std::string(flag) == "1";
+  return std::getenv("TOOLS_UNDER_WINE") != nullptr;
 }
 
 // Whether the table row `what` holds for the tools under test, by its `windows` field: "" holds
@@ -126,24 +125,26 @@ inline ToolRun run_tool(const std::string& program, const std::vector<std::strin
                         const ToolOptions& options = {}) {
   const ScratchDir io;
   const std::string in = shell_words({io / "in"}), out = shell_words({io / "out"}),
-                    err = shell_words({io / "err"});
+                    err = shell_words({io / "err"}), code = shell_words({io / "status"});
   write_file(io / "out", "");
   write_file(io / "in", options.input.value_or(""));
-  std::string run = "exec prlimit";
+  std::string run = "prlimit";
   if (options.address_space_limit != 0)
     run += " --as=" + std::to_string(options.address_space_limit);
   if (options.file_size_limit != 0) run += " --fsize=" + std::to_string(options.file_size_limit);
   run += shell_words({program}) + shell_words(args);
-  run += options.closed_stdio        ? " <&- >&-"
-         : options.output_to.empty() ? " >" + out
-                                     : " >>" + shell_words({options.output_to});
-  // Standard input is a pipe, as in a shell pipeline.
-  if (!options.closed_stdio) run = "cat" + in + " | " + run;
+  // Standard input and output are pipes, as in a shell pipeline (wine cannot tell which file
+  // an output it inherits is).
+  run = options.closed_stdio ? run + " <&- >&-"
+        : options.output_to.empty()
+            ? "cat" + in + " | " + run
+            : "cat" + in + " | " + run + " >>" + shell_words({options.output_to});
+  if (!options.errors_to_terminal) run += " 2>" + err;
+  run = "{ " + run + "; echo $? >" + code + "; } | cat >" + out;
   if (options.interrupts_ignored) run = "trap '' INT; " + run;
   if (!options.cwd.empty()) run = "cd" + shell_words({options.cwd}) + " && " + run;
   // Standard error as a terminal: script gives the program one and copies what it shows.
-  run = options.errors_to_terminal ? "script -qfec" + shell_words({run}) + " /dev/null >" + err
-                                   : run + " 2>" + err;
+  if (options.errors_to_terminal) run = "script -qfec" + shell_words({run}) + " /dev/null >" + err;
   const std::string limit =
       options.interrupt_after_ms == 0
           ? "-s KILL 60"
@@ -154,7 +155,12 @@ inline ToolRun run_tool(const std::string& program, const std::vector<std::strin
                                   "exec timeout --preserve-status " +
                                   limit + " sh -c" + shell_words({run}))
                                      .c_str());
-  return {read_file(io / "out"), WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
+  // The program's status as the shell saw it, unless the shell was ended first.
+  const std::string said = read_file(io / "status");
+  return {read_file(io / "out"),
+          said.ends_with("\n") ? std::stoi(said)
+          : WIFEXITED(status)  ? WEXITSTATUS(status)
+                               : 128 + WTERMSIG(status),
           read_file(io / "err")};
 }
 
