@@ -417,7 +417,8 @@ TEST(CorvaneCliTest, ListsTestsAndUnpacks) {
                 le32_bytes(3) + pack_codes({{256, 9}, {'a', 9}, {'b', 9}, {'c', 9}, {0, 12}}), 1);
   const std::string problems =
       container({28, 28 | c, 30, 10, 0x80000000 | 29, 28}, "0123456789", 1);
-  const std::string bad_offset = container({13}, "12345");
+  // Beyond 2^24: every byte of the header counts.
+  const std::string bad_offset = container({0x0100000D}, "12345");
   // The first lines of a listing: size, count, data area offset and checksum word, then the
   // column heads.
   const auto head = [](const std::string& bytes, size_t count, uint32_t data_offset) {
@@ -450,7 +451,7 @@ TEST(CorvaneCliTest, ListsTestsAndUnpacks) {
                     kStoredRow(1, 30u, 0u) + kStoredRow(2, 10u, 19u) + kStoredRow(3, 29u, 0u) +
                     kStoredRow(4, 28u, 10u) + kContainerTotal("5 entries", "5 problems")),
           fails("list a data area offset that is no offset", {"c.sol", bad_offset}, "-l c.sol",
-                kBadDataOffset(13u) + head(bad_offset, 0, 13) +
+                kBadDataOffset(0x0100000Du) + head(bad_offset, 0, 0x0100000D) +
                     kContainerTotal("0 entries", "1 problem")),
           fails("list a short file", {"c.sol", "abcdefg"}, "-l c.sol",
                 kShortContainer + kContainerHead(7, 0, 0, 0) +
@@ -472,7 +473,7 @@ TEST(CorvaneCliTest, ListsTestsAndUnpacks) {
              "-x c.sol out", kUnpackedOf(11, 11, "out"))
               .leaving(unpacked_eleven),
           gives_up("unpack a damaged container", {"c.sol", bad_offset}, "-x c.sol out",
-                   kBadDataOffset(13u) + kDamagedContainer("c.sol")),
+                   kBadDataOffset(0x0100000Du) + kDamagedContainer("c.sol")),
           fails("unpack a wrong length word", wrong_length, "-x c.sol out",
                 kNotUnpacked(0, 3001) + kUnpackedOf(2, 3, "out"))
               .leaving(but("out/0.bin", "<gone>")),

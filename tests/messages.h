@@ -99,7 +99,7 @@ inline constexpr Say kNoFst{
     kUnpacked{"Unpacked %s\n"}, kWrittenAs{"Entry %lld (%s) is written as %s\n"},
     kNotByteForByte{"pellux -c will not give this archive byte for byte: %s\n"},
     kUnpackedTotal{"%s unpacked into %s, %lld not\n"}, kCreated{"Created %s: %s, %llu bytes\n"},
-    kBeingCreated{"Error -- %s is the archive being created\n"},
+    kCannotCreate{"Can't create %s\n"}, kBeingCreated{"Error -- %s is the archive being created\n"},
     kNoManifest{"Can't open manifest '%s'\n"}, kBadLine{"Manifest '%s', line %lld: %s\n"},
     kArchiveTooLarge{"Error -- archive too large (offsets and sizes must stay below 2 GiB)\n"},
     kManifestHeader{

@@ -368,6 +368,8 @@ TEST(PelluxCliTest, UnpacksAndCreates) {
           fails("create from its own output", {"new.fst", "old", "list", "u new.fst new.fst\n"},
                 "-cf new.fst list", kBeingCreated("new.fst")),
           fails("create from no manifest", {}, create, kNoManifest("list")),
+          fails("create into a missing folder", manifest("u d/logo.bin a\n"), "-c no/a.fst list",
+                kCannotCreate("no/a.fst")),
           fails("a line neither c nor u", manifest("u d/logo.bin a\nC d/logo.bin b\n"), create,
                 bad_line(2, "neither c nor u")),
           fails("a line without a name", manifest("u d/logo.bin\n"), create,
