@@ -273,7 +273,7 @@ TEST(PelluxCliTest, ListsTestsAndExtractsMany) {
           ok("version", {}, "-V", "pellux " PROJECT_VERSION "\n"),
           // A single extraction's command line that is wrong prints the usage and ends 0, as it
           // always did.
-          ok("unknown option", {}, "-z a.fst", kPelluxUsage),
+          ok("unknown option", {}, "-z a.fst x.bin out", kPelluxUsage),
       });
 }
 
