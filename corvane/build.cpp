@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <new>
 #include <string>
@@ -264,14 +263,7 @@ void stage_list(Build& build, const std::vector<ListEntry>& entries, unsigned th
   common::OrderedWork<PreparedEntry> pipeline(staged.size(), threads, 8 * size_t{threads},
                                               kAheadBudget, std::move(steps));
   build.pipeline = &pipeline;
-  // The progress line's total: the sizes the listed files have now, as far as they can be told.
-  uint64_t total = 0;
-  for (const ListEntry* entry : staged) {
-    std::error_code unknown;
-    const uintmax_t size = std::filesystem::file_size(entry->path, unknown);
-    if (!unknown) total += size;
-  }
-  build.run.console.start_progress(staged.size(), total);
+  build.run.console.start_progress(staged.size(), 0);
   for (const ListEntry& entry : entries) {
     if (!is_staged(entry)) {
       build.run.console.warn("Warning - Unknown command '%c'. Ignoring\n", entry.command);

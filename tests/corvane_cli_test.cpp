@@ -362,10 +362,7 @@ TEST(CorvaneCliTest, ShowsProgressOnATerminalOnly) {
         corvane(dir.path(), "-j1 " + options + "list o.sol", {.errors_to_terminal = terminal});
     const bool shown = options == "--progress " || (terminal && options.empty());
     EXPECT_EQ(run.output, kCorvaneBanner());
-    EXPECT_EQ(run.errors.find("of 2 entries, ") != std::string::npos &&
-                  run.errors.find(" MiB of 512.0 MiB, ") != std::string::npos,
-              shown)
-        << run.errors;
+    EXPECT_EQ(run.errors.find("of 2 entries") != std::string::npos, shown) << run.errors;
     EXPECT_TRUE(!shown || run.errors.ends_with(" \r")) << run.errors;
   }
 }
