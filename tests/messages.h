@@ -31,6 +31,7 @@ inline constexpr Say kCorvaneBanner{
     kOutputWrite{"Error writing output file '%s'\n"};
 // corvane -l, -t, -x
 inline constexpr Say kNoContainer{"Can't open container '%s'\n"},
+    kUnreadContainer{"Error reading container '%s'\n"},
     kChecksum{"Checksum word 0x%08llX does not match the bytes after it (their sum: 0x%08llX)\n"},
     kBadDataOffset{"Data area offset %llu is not 8 + 4 n inside the file\n"},
     kShortContainer{"The file is shorter than a container's two header words\n"},

@@ -517,12 +517,13 @@ TEST(PelluxCliTest, ReadsAnArchiveFromAFifoWhoseWriterComesLater) {
   make(dir.path(), "arc", "<fifo>");
   std::thread writer([&dir] {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    write_file(dir / "arc", fst::archive_bytes({{"a.txt", "late", true}}));
+    write_file(dir / "arc", fst::archive_bytes({{"a.txt", "late", true}, {"b", "later", true}}));
   });
-  const ToolRun run = pellux(dir.path(), "arc a.txt got");
+  // The second entry: the first's data is read past.
+  const ToolRun run = pellux(dir.path(), "arc b got");
   writer.join();
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(read_file(dir / "got"), "late");
+  EXPECT_EQ(read_file(dir / "got"), "later");
 }
 
 }  // namespace
