@@ -92,6 +92,12 @@ int64_t regular_file_size(std::FILE* stream) {
   return static_cast<int64_t>(info.st_size);
 }
 
+int64_t regular_file_size(const char* path) {
+  struct stat info {};
+  if (stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+  return static_cast<int64_t>(info.st_size);
+}
+
 bool seek_to(std::FILE* stream, int64_t offset) {
   return offset >= 0 && fseeko(stream, static_cast<off_t>(offset), SEEK_SET) == 0;
 }

@@ -111,6 +111,12 @@ int64_t regular_file_size(std::FILE* stream) {
   return info.st_size;
 }
 
+int64_t regular_file_size(const char* path) {
+  struct _stat64 info {};
+  if (_stat64(path, &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) return -1;
+  return info.st_size;
+}
+
 bool seek_to(std::FILE* stream, int64_t offset) {
   // A pipe accepts any position without moving: it must fail, as it does on POSIX systems.
   return offset >= 0 && GetFileType(handle_of_fd(_fileno(stream))) != FILE_TYPE_PIPE &&

@@ -192,6 +192,7 @@ void stream_entry(Build& build, const std::string& path, PreparedEntry& entry,
   for (bool last = false; !last;) {
     const size_t got = std::fread(input.get() + carried, 1, kReadPiece, file);
     length += static_cast<int64_t>(got);
+    build.run.console.advance(0, got);
     last = got < kReadPiece;
     if (std::ferror(file) != 0) entry.error = ListedError::kNotReadable;
     if (length >= common::kListedFileLimit) entry.error = ListedError::kTooLarge;
@@ -263,7 +264,14 @@ void stage_list(Build& build, const std::vector<ListEntry>& entries, unsigned th
   common::OrderedWork<PreparedEntry> pipeline(staged.size(), threads, 8 * size_t{threads},
                                               kAheadBudget, std::move(steps));
   build.pipeline = &pipeline;
-  build.run.console.start_progress(staged.size(), 0);
+  // The progress line's total: the listed files' sizes as they are now, as far as they can be
+  // told; what the entries turn out to hold is counted as it is read.
+  uint64_t total = 0;
+  for (const ListEntry* entry : staged) {
+    total +=
+        static_cast<uint64_t>(std::max<int64_t>(0, common::regular_file_size(entry->path.c_str())));
+  }
+  build.run.console.start_progress(staged.size(), total);
   for (const ListEntry& entry : entries) {
     if (!is_staged(entry)) {
       build.run.console.warn("Warning - Unknown command '%c'. Ignoring\n", entry.command);
@@ -283,13 +291,13 @@ void stage_list(Build& build, const std::vector<ListEntry>& entries, unsigned th
         std::unique_ptr<lzw::Encoder>& encoder = encoders[0];
         if (prepared.compressed && !encoder) encoder = lzw::new_encoder();
         stream_entry(build, entry.path, prepared, encoder.get());
-        build.run.console.advance(1, static_cast<uint64_t>(prepared.reported_length));
+        build.run.console.advance(1, 0);
         continue;
       }
       pipeline.work_here(prepared);
     }
     stage_entry(build, entry.path, prepared);
-    build.run.console.advance(1, prepared.length);
+    build.run.console.advance(1, static_cast<uint64_t>(prepared.read_length));
   }
   build.pipeline = nullptr;
   build.run.console.clear();

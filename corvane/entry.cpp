@@ -36,7 +36,7 @@ void read_entry(PreparedEntry& prepared, lzw::Encoder* encoder) {
   prepared.error = common::read_listed_file(file);
   common::close_listed_file(file);
   if (prepared.error != ListedError::kNone) return;
-
+  prepared.read_length = static_cast<int64_t>(file.length);
   if (!prepared.compressed) {
     prepared.bytes = std::move(file.bytes);
     prepared.length = file.length;

@@ -27,6 +27,7 @@ struct PreparedEntry {
   EntryStep step = EntryStep::kOpened;
   bool compressed = false;
   int64_t reported_length = 0;  // the listed file's length before it was read
+  int64_t read_length = 0;      // the bytes read from it
   ListedFile file;              // the listed file while it is open, not yet read
   common::Bytes bytes;          // what goes into the staging file
   size_t length = 0;

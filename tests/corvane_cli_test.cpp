@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -352,7 +353,10 @@ TEST(CorvaneCliTest, ShowsProgressOnATerminalOnly) {
         corvane(dir.path(), "-j1 " + options + "list o.sol", {.errors_to_terminal = terminal});
     const bool shown = options == "--progress " || (terminal && options.empty());
     EXPECT_EQ(run.output, kCorvaneBanner());
-    EXPECT_EQ(run.errors.find("of 2 entries") != std::string::npos, shown) << run.errors;
+    // Entries and bytes done of the totals, the rate and the time left.
+    const std::regex drawn(
+        " of 2 entries, [0-9.]+ MiB of 512.0 MiB, [0-9.]+ MiB/s, [0-9]+:[0-9]{2} left");
+    EXPECT_EQ(std::regex_search(run.errors, drawn), shown) << run.errors;
     EXPECT_TRUE(shown ? run.errors.ends_with(" \r") : run.errors.empty()) << run.errors;
   }
 }
