@@ -65,10 +65,12 @@ TEST(FormatsTest, StoredNamesBecomeSafePaths) {
       {"..\\..\\evil.txt", ".%2E/.%2E/evil.txt"},
       {"C:\\drive.txt", "drive.txt"},
       {"a/./b//c.txt", "a/b/c.txt"},
-      {"ctl\x01 %.txt", "ctl%01 %.txt"},
+      {"ctl\x01 %\x7F.txt", "ctl%01 %%7F.txt"},
       {"..", ".%2E"},
       {std::string(249, 'N'), std::string(249, 'N')},
       {std::string(100, '\x01'), cut},
+      // Cut to leave room for "~N", and never to end in a dot.
+      {"\x01\x01" + std::string(243, 'N') + ".xyz", "%01%01" + std::string(243, 'N')},
   };
   for (const auto& [stored, expected] : cases) {
     const fst::SafePath path = fst::safe_path(stored);
