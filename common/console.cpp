@@ -1,6 +1,7 @@
 // The console.
 #include "console.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <string>
 
@@ -53,6 +54,8 @@ void Console::start_progress(uint64_t entries, uint64_t bytes) {
 void Console::advance(uint64_t entries, uint64_t bytes) {
   entries_done_ += entries;
   bytes_done_ += bytes;
+  // Files that turn out to hold more than they did when the total was taken raise it.
+  if (bytes_total_ > 0) bytes_total_ = std::max(bytes_total_, bytes_done_);
   if (!drawing_) return;
   const auto now = std::chrono::steady_clock::now();
   if (now - started_ < kFirstDraw || (shown_ && now - drawn_ < kBetweenDraws)) return;

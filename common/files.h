@@ -33,8 +33,8 @@ bool identify_file(const char* path, FileId& id);
 // directory, a device, a pipe) or cannot be queried. The stream's position is not touched.
 int64_t regular_file_size(std::FILE* stream);
 
-// Length in bytes of the regular file at `path`, following links, or -1 as above. Nothing is
-// opened, so a FIFO there is no wait.
+// Length in bytes of the regular file at `path`, following links, or -1 as above. A FIFO there
+// is not opened, so it is no wait.
 int64_t regular_file_size(const char* path);
 
 // Moves `stream` to the absolute byte `offset`; false when it cannot (a pipe, say).

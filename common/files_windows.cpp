@@ -112,9 +112,12 @@ int64_t regular_file_size(std::FILE* stream) {
 }
 
 int64_t regular_file_size(const char* path) {
-  struct _stat64 info {};
-  if (_stat64(path, &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) return -1;
-  return info.st_size;
+  // The runtime's stat describes a link, not the file it names, which the open follows.
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!identify(path, 0, info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return -1;
+  }
+  return static_cast<int64_t>((uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow);
 }
 
 bool seek_to(std::FILE* stream, int64_t offset) {

@@ -265,11 +265,12 @@ void stage_list(Build& build, const std::vector<ListEntry>& entries, unsigned th
                                               kAheadBudget, std::move(steps));
   build.pipeline = &pipeline;
   // The progress line's total: the listed files' sizes as they are now, as far as they can be
-  // told; what the entries turn out to hold is counted as it is read.
+  // told, each at most the size a listed file may have; what the entries turn out to hold is
+  // counted as it is read.
   uint64_t total = 0;
   for (const ListEntry* entry : staged) {
-    total +=
-        static_cast<uint64_t>(std::max<int64_t>(0, common::regular_file_size(entry->path.c_str())));
+    const int64_t size = common::regular_file_size(entry->path.c_str());
+    total += static_cast<uint64_t>(std::clamp<int64_t>(size, 0, common::kListedFileLimit));
   }
   build.run.console.start_progress(staged.size(), total);
   for (const ListEntry& entry : entries) {
