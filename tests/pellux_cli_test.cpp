@@ -412,10 +412,11 @@ TEST(PelluxCliTest, UnpackThenCreateGivesTheArchiveBackOnAnyThreadCount) {
                     {at + 20, literals_size, 4, "a"},
                     {at, 5, 5, "c"}}) +
       "stord" + std::string(15, '\0') + literals + std::string(20, '\0') + stream;
-  // Repeated names, damaged records and an entry over 1 MiB.
+  // Repeated names, damaged records, and entries of 1.5 MiB: stored, and compressed into a
+  // stream of less and of more than the 1 MiB piece a stream is read in.
   std::vector<fst::NewEntry> many;
   for (int i = 0; i < 60; ++i) {
-    const size_t size = i == 7 ? size_t{3} << 20 : static_cast<size_t>(i * i * i) % 200000;
+    const size_t size = i / 3 == 2 ? size_t{3} << 19 : static_cast<size_t>(i * i * i) % 200000;
     many.push_back({line("d%d/f%d", i % 4, i % 50),
                     i % 2 ? text_like(size, static_cast<uint32_t>(i)) : random_bytes(size, 9),
                     i % 3 != 0});
@@ -446,7 +447,8 @@ TEST(PelluxCliTest, UnpackThenCreateGivesTheArchiveBackOnAnyThreadCount) {
       const bool canonical = seen.find("pellux -c will not give") == std::string::npos;
       EXPECT_EQ(canonical, &archive < &archives[3]) << seen;
       EXPECT_TRUE(!canonical || read_file(dir / "b.fst") == archive);
-      EXPECT_EQ(describe(dir / "u/files"), describe(dir / "v/files"));
+      // Not EXPECT_EQ: a diff of two folders of large files takes minutes.
+      EXPECT_TRUE(describe(dir / "u/files") == describe(dir / "v/files"));
       for (const auto& [name, state] : describe(dir.path())) seen += name + state;
       if (first.empty()) first = seen;
       EXPECT_TRUE(seen == first) << threads << " differs from -j1";
