@@ -265,7 +265,7 @@ TEST(CorvaneCliTest, RunsInOneFolderAtOnceNeverMix) {
           corvane(later.starts_with("..") ? dir / "other" : dir.path(), "list1 " + later);
       other.join();
       const std::string built = read_file(dir / "two.sol"), staged = read_file(dir / kStaging);
-      ASSERT_EQ(one.status + two.status, 0);
+      ASSERT_EQ(one.status + two.status, 0) << one.output << two.output;
       ASSERT_TRUE(built == expected_container(second) ||
                   (later != "one.sol" && built == expected_container(first)));
       ASSERT_TRUE(staged == data_area(first) || staged == data_area(second));
