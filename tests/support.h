@@ -75,7 +75,7 @@ class ScratchDir {
  public:
   ScratchDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "corvane-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
   }
   ~ScratchDir() {
@@ -430,7 +430,7 @@ inline void run_cli_cases(const std::string& program, const std::string& banner,
     const ToolRun run = run_tool(program, words(c.args), options);
     const bool shown = !c.options.closed_stdio && c.options.output_to.empty();
     EXPECT_EQ(run.output, shown ? banner + c.says : "") << c.what;
-    EXPECT_EQ(run.status, c.status) << c.what;
+    EXPECT_EQ(run.status, c.status) << c.what << run.errors;
     EXPECT_EQ(without_parents(describe(dir.path())), without_parents(expected)) << c.what;
   }
 }
