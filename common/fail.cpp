@@ -29,8 +29,9 @@ void fail_run(Run& run, int status, const char* format, ...) {
 }
 
 int run_program(int argc, char** argv, int no_memory, int (*modes)(Run&, int, char**)) {
-  prepare_process();
+  const bool output_open = prepare_process();
   Run run;
+  run.output_open = output_open;
   watch_interrupts(run.interruption());
   try {
     return modes(run, argc, argv);

@@ -24,6 +24,7 @@ struct RunState;
 class Run {
  public:
   Console console;
+  bool output_open = true;  // standard output was open when the process started
 
   Run();
   ~Run();

@@ -27,7 +27,8 @@ sigset_t interruptions() {
 
 }  // namespace
 
-void prepare_process() {
+bool prepare_process() {
+  const bool output_open = fcntl(STDOUT_FILENO, F_GETFD) != -1;
   for (int fd = 0; fd <= 2; ++fd) {
     // open returns the lowest free descriptor, which is this one when it is closed.
     if (fcntl(fd, F_GETFD) == -1 && open("/dev/null", O_RDWR) == -1) break;
@@ -35,12 +36,13 @@ void prepare_process() {
   std::signal(SIGXFSZ, SIG_IGN);
   const sigset_t held = interruptions();
   pthread_sigmask(SIG_BLOCK, &held, nullptr);
+  return output_open;
 }
 
-int take_standard_output() {
+int take_standard_output(bool was_open) {
   std::fflush(stdout);
-  const int data = dup(STDOUT_FILENO);
-  if (data < 0 || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) return -1;
+  const int data = was_open ? dup(STDOUT_FILENO) : -1;
+  if (dup2(STDERR_FILENO, STDOUT_FILENO) < 0 || data < 0) return -1;
   fcntl(data, F_SETFD, FD_CLOEXEC);
   return data;
 }

@@ -9,14 +9,16 @@ namespace common {
 // file the run opens can take one of them and receive its messages; lets writes past a
 // file-size limit fail with an error instead of ending the process, so that they get their
 // message and status; and holds SIGINT, SIGTERM and SIGHUP back from this thread and every
-// thread it starts, for watch_interrupts. Call it before any other thread starts.
-void prepare_process();
+// thread it starts, for watch_interrupts. Call it before any other thread starts. Returns
+// whether standard output was open.
+bool prepare_process();
 
 // Turns standard output over to the data a run writes there (an entry, a listing in JSON):
 // the descriptor returned writes where standard output went, and standard output itself goes
 // to standard error from now on, so that every message, the banner too, goes there. -1 when it
-// cannot.
-int take_standard_output();
+// cannot, or when standard output was closed when the process started (`was_open` false):
+// the null device that stands in for it would swallow the data.
+int take_standard_output(bool was_open);
 
 // Starts a thread that waits for SIGINT, SIGTERM or SIGHUP (on Windows, Ctrl-C, Ctrl-Break or
 // the console closing), runs `undo`, and ends the process by that signal, so that a shell sees

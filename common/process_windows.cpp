@@ -31,19 +31,21 @@ BOOL WINAPI on_console_event(DWORD event) {
 
 }  // namespace
 
-void prepare_process() {
+bool prepare_process() {
   // The messages are bytes, as on every platform: in the C runtime's text mode each line end
   // would become CR LF. The other protections have no work here: the runtime never gives a new
   // file descriptor 0 to 2, even when the process started without those handles, and no signal
   // ends a process whose write fails.
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
+  // A standard output the process started without has no descriptor: it is seen then.
+  return true;
 }
 
-int take_standard_output() {
+int take_standard_output(bool was_open) {
   std::fflush(stdout);
-  const int data = _dup(_fileno(stdout));
-  if (data < 0 || _dup2(_fileno(stderr), _fileno(stdout)) != 0) return -1;
+  const int data = was_open ? _dup(_fileno(stdout)) : -1;
+  if (_dup2(_fileno(stderr), _fileno(stdout)) != 0 || data < 0) return -1;
   _setmode(data, _O_BINARY);
   return data;
 }

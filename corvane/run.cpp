@@ -52,9 +52,10 @@ int run_modes(common::Run& files, int argc, char** argv) {
                     only(args.progress != 0, "btx");
   // With --json standard output carries the listing: the banner and every message go to
   // standard error.
-  const int data = fits && args.json ? common::take_standard_output() : -1;
+  const int data = fits && args.json ? common::take_standard_output(files.output_open) : -1;
   if (common::start_run(files.console, args, quiet, kBanner, kHelp, "corvane " PROJECT_VERSION))
     return 0;
+  if (fits && args.json && data < 0) common::fail(kNothingDone, "Can't write to standard output\n");
   const unsigned threads = common::thread_count(args);
   if (fits && mode == 0 && paths == 2 && args.letters.empty()) {
     return build(files, args.paths[0], args.paths[1], threads);

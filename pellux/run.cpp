@@ -63,9 +63,10 @@ int run_modes(common::Run& files, int argc, char** argv) {
   // every message go to standard error.
   const bool data_out = fits && (to_output || args.json || names ||
                                  (mode == 0 && paths == 3 && std::string(args.paths[2]) == "-"));
-  const int data = data_out ? common::take_standard_output() : -1;
+  const int data = data_out ? common::take_standard_output(files.output_open) : -1;
   if (common::start_run(files.console, args, quiet, kBanner, kHelp, "pellux " PROJECT_VERSION))
     return 0;
+  if (data_out && data < 0) common::fail(kNothingDone, "Can't write to standard output\n");
   const unsigned threads = common::thread_count(args);
   if (fits && mode == 0 && paths == 3 && letters.empty()) {
     return extract_one(files, args.paths[0], args.paths[1], args.paths[2], data);

@@ -261,6 +261,8 @@ TEST(PelluxCliTest, ListsTestsAndExtractsMany) {
           gives_up("a file where the folder goes", {"file", "x"}, "-x a.fst file",
                    kFolderInTheWay("file")),
           gives_up("list into a full disk", {}, "-l a.fst", "").under({.output_to = "/dev/full"}),
+          gives_up("entries into a closed output", {}, "-xO a.fst", "")
+              .under({.closed_stdio = true}),
           // Appended by the shell to the archive it lists: refused, the archive as it was.
           gives_up("a listing into the archive", {}, "-l --json a.fst", "")
               .under({.output_to = "a.fst"})
@@ -298,7 +300,7 @@ TEST(PelluxCliTest, UnpacksAndCreates) {
   const std::string create = "-c new.fst list";
   const std::string as_data = random_bytes(2000, 5) + std::string(659, '\0'),
                     as_long = encode(as_data);
-  const std::string shared = fst_table(2, {{4 + 524, 4, 4, "a"}, {4 + 526, 2, 2, "b"}}) + "abcd";
+  const std::string shared = fst_table(2, {{528, 4, 4, "a\0b"s}, {530, 2, 2, "b"}}) + "abcd";
   run_cli_cases(
       pellux_tool(), kPelluxBanner,
       {"a.fst", plain, "d/readme.txt", kText, "d/logo.bin", kLogo, "d/empty.dat", ""},
@@ -351,6 +353,7 @@ TEST(PelluxCliTest, UnpacksAndCreates) {
           fails("unpack records that share data", in(shared), "-u a.fst out",
                 unpacked({"a"}) + kOverlapWarning("b", 0) + unpacked({"b"}) +
                     kNotByteForByte("its data does not lie in table order right after its table") +
+                    kNotByteForByte("entry 0's name field holds bytes after its name") +
                     kNotByteForByte("entry 1 is damaged") + kUnpackedTotal("2 entries", "out", 0))
               .leaving({"out/files/a", "abcd", "out/files/b", "cd", "out/manifest.txt",
                         kManifestHeader + "u files/a a\nu files/b b\n"s}),
@@ -391,6 +394,9 @@ TEST(PelluxCliTest, UnpacksAndCreates) {
                 kArchiveTooLarge),
           fails("a write past the file-size limit", manifest("u d/logo.bin a\n"), create,
                 kWriteFailed("new.fst"))
+              .under({.file_size_limit = 500}),
+          fails("an entry past the file-size limit", {"list", "u z b\n", "z", "<zeros>70000:"},
+                create, kWriteFailed("new.fst"))
               .under({.file_size_limit = 500}),
       });
 }

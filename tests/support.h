@@ -49,12 +49,12 @@ struct ToolOptions {
 // another build of it, say), or else `built`.
 inline std::string tool_path(const char* variable, const char* built) {
   const char* chosen = std::getenv(variable);
-  return chosen != nullptr && *chosen != '\0' ? chosen : built;
+  return chosen && *chosen ? chosen : built;
 }
 
 // True when the tools under test are Windows builds run through wine (TOOLS_UNDER_WINE set).
 inline bool tools_under_wine() {
-  return std::getenv("TOOLS_UNDER_WINE") != nullptr;
+  return std::getenv("TOOLS_UNDER_WINE");
 }
 
 // Whether a table row holds for the tools under test, by its `windows` field: "" holds for
@@ -422,7 +422,7 @@ inline void run_cli_cases(const std::string& program, const std::string& banner,
     for (const auto& [name, what] : c.given.paths) make(dir.path(), name, what);
     Paths expected = describe(dir.path());
     for (const auto& [name, state] : c.leaves.paths) {
-      if (state == "<gone>") expected.erase(name);
+      expected.erase(name);
       if (state != "<gone>") expected[name] = state;
     }
     ToolOptions options = c.options;
