@@ -30,10 +30,18 @@ sigset_t interruptions() {
 bool prepare_process() {
   const bool output_open = fcntl(STDOUT_FILENO, F_GETFD) != -1;
   for (int fd = 0; fd <= 2; ++fd) {
-    // open returns the lowest free descriptor, which is this one when it is closed.
-    if (fcntl(fd, F_GETFD) == -1 && open("/dev/null", O_RDWR) == -1) break;
+    // open returns the lowest free descriptor, which is this one when it is closed. Standard
+    // output gets the full device, where every write fails as it would have on the closed
+    // descriptor, so that a mode whose listing or messages went nowhere still says so.
+    if (fcntl(fd, F_GETFD) == -1 && (fd != STDOUT_FILENO || open("/dev/full", O_RDWR) == -1) &&
+        open("/dev/null", O_RDWR) == -1) {
+      break;
+    }
   }
   std::signal(SIGXFSZ, SIG_IGN);
+  // Writes into a pipe nobody reads any more (messages piped into head or a pager that was
+  // left) fail with an error too, instead of ending the run in the middle of a file.
+  std::signal(SIGPIPE, SIG_IGN);
   const sigset_t held = interruptions();
   pthread_sigmask(SIG_BLOCK, &held, nullptr);
   return output_open;
@@ -44,6 +52,9 @@ int take_standard_output(bool was_open) {
   const int data = was_open ? dup(STDOUT_FILENO) : -1;
   if (dup2(STDERR_FILENO, STDOUT_FILENO) < 0 || data < 0) return -1;
   fcntl(data, F_SETFD, FD_CLOEXEC);
+  // These modes write no file but standard output: when its reader stops, the run ends at
+  // once, as any filter in a pipeline does.
+  std::signal(SIGPIPE, SIG_DFL);
   return data;
 }
 

@@ -39,7 +39,7 @@ struct ToolOptions {
   uint64_t file_size_limit = 0;      // bytes; 0 leaves the limit alone
   bool closed_stdio = false;         // start with standard input and output closed
   std::string input = "";            // fed to standard input through a pipe
-  std::string output_to = "";        // a file standard output is appended to
+  std::string output_to = "";        // a file standard output is appended to (a FIFO: no reader)
   int interrupt_after_ms = 0;        // sends SIGINT this long after the start
   bool interrupts_ignored = false;   // starts the program with SIGINT ignored
   bool errors_to_terminal = false;   // standard error is a pseudo-terminal
@@ -127,11 +127,11 @@ inline ToolRun run_tool(const std::string& program, const std::vector<std::strin
   if (options.file_size_limit != 0) run += " --fsize=" + std::to_string(options.file_size_limit);
   run += shell_words({program}) + shell_words(args);
   // Standard input and output are pipes, as in a shell pipeline (wine cannot tell which file
-  // an output it inherits is).
-  run = options.closed_stdio ? run + " <&- >&-"
-        : options.output_to.empty()
-            ? "cat" + in + " | " + run
-            : "cat" + in + " | " + run + " >>" + shell_words({options.output_to});
+  // an output it inherits is). A FIFO is opened with a reader that goes before the run starts.
+  const std::string to = shell_words({options.output_to});
+  run = options.closed_stdio        ? run + " <&- >&-"
+        : options.output_to.empty() ? "cat" + in + " | " + run
+                                    : "cat" + in + " | " + run + " 4<>" + to + " >>" + to + " 4<&-";
   if (!options.errors_to_terminal) run += " 2>" + err;
   run = "{ " + run + "; echo $? >" + code + "; } | cat >" + out;
   if (options.interrupts_ignored) run = "trap '' INT; " + run;
@@ -203,6 +203,12 @@ struct Folder {
   Folder() = default;
   Folder(std::initializer_list<std::string> flat) {
     for (auto at = flat.begin(); at != flat.end(); at += 2) paths[at[0]] = at[1];
+  }
+  // This folder with what is at `name` changed to `state`.
+  Folder but(const std::string& name, const std::string& state) const {
+    Folder changed = *this;
+    changed.paths[name] = state;
+    return changed;
   }
 };
 
