@@ -11,6 +11,8 @@
 #include <set>
 #include <shared_mutex>
 
+#include "process.h"
+
 namespace common {
 
 // What undoes one unfinished output.
@@ -33,6 +35,9 @@ struct RunState {
   // is not waited for long: it cannot make a file longer after it was emptied anyway.
   std::shared_timed_mutex writing;
   std::set<std::pair<uint64_t, uint64_t>> inputs, outputs;
+  // Standard output when it is a plain file (a shell's > or >>), where the messages go.
+  bool messages_in_file = false;
+  std::pair<uint64_t, uint64_t> messages_file;
   std::map<uint64_t, Undo> undo;  // by serial
   uint64_t next_serial = 1;
   unsigned next_temporary = 0;
@@ -60,7 +65,12 @@ constexpr size_t kDirectWrite = size_t{4} << 10;
 
 }  // namespace
 
-Run::Run() : state_(std::make_shared<RunState>()) {}
+Run::Run() : state_(std::make_shared<RunState>()) {
+  FileId id;
+  bool regular = false;
+  state_->messages_in_file = identify_fd(1, id, regular) && regular;
+  state_->messages_file = key(id);
+}
 
 Run::~Run() = default;
 
@@ -122,6 +132,11 @@ OutputError OutputFile::start(Run& run, int fd, bool kept, const FileId* known) 
   RunState& state = *run.state_;
   const std::lock_guard lock(state.mutex);
   state.outputs.insert(key(id_));
+  // The messages would land in this file, among its bytes: they go to standard error instead.
+  if (state.messages_in_file && state.messages_file == key(id_)) {
+    state.messages_in_file = false;
+    send_messages_to_errors();
+  }
   return OutputError::kNone;
 }
 

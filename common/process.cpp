@@ -58,6 +58,10 @@ int take_standard_output(bool was_open) {
   return data;
 }
 
+void send_messages_to_errors() {
+  dup2(STDERR_FILENO, STDOUT_FILENO);
+}
+
 void watch_interrupts(std::function<void()> undo) {
   const sigset_t taken = interruptions();
   bool any = false;

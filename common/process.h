@@ -22,6 +22,10 @@ bool prepare_process();
 // the process from then on, as SIGPIPE does by default.
 int take_standard_output(bool was_open);
 
+// Sends standard output, and what is still buffered for it, to standard error from now on:
+// for a run whose output file is where its standard output goes.
+void send_messages_to_errors();
+
 // Starts a thread that waits for SIGINT, SIGTERM or SIGHUP (on Windows, Ctrl-C, Ctrl-Break or
 // the console closing), runs `undo`, and ends the process by that signal, so that a shell sees
 // 130, 143 or 129 as if the signal had ended it directly.

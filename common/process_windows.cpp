@@ -50,6 +50,10 @@ int take_standard_output(bool was_open) {
   return data;
 }
 
+void send_messages_to_errors() {
+  _dup2(_fileno(stderr), _fileno(stdout));
+}
+
 void watch_interrupts(std::function<void()> undo) {
   interruption_undo() = std::move(undo);
   SetConsoleCtrlHandler(on_console_event, TRUE);

@@ -97,6 +97,11 @@ TEST(PelluxCliTest, ExtractsAndReportsEveryOutcome) {
           ok("name with control bytes", in(one_record(data, 3, 3, "abc", "\x1b]0;\x07x.bin\x7f")),
              "a.fst \x1b]0;\x07x.bin\x7f out", kFound("\\x1b]0;\\x07x.bin\\x7f", 3, 3))
               .leaving(out("abc")),
+          // The messages go to standard error then, not among the entry's bytes.
+          ok("output is standard output", {}, x, "")
+              .under({.output_to = "out"})
+              .leaving(out("abc"))
+              .on_windows("skip: wine cannot tell which file an output it inherits is"),
           fails("output write fails", in(hundred_k), "a.fst x.bin /dev/full",
                 found_x(100000, 100000) + kOutputWriteFailed),
           fails("output reaches the file size limit", in(hundred_k), x,
