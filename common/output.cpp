@@ -35,9 +35,12 @@ struct RunState {
   // is not waited for long: it cannot make a file longer after it was emptied anyway.
   std::shared_timed_mutex writing;
   std::set<std::pair<uint64_t, uint64_t>> inputs, outputs;
-  // Standard output when it is a plain file (a shell's > or >>), where the messages go.
+  // Standard output when it is a plain file (a shell's > or >>), where the messages go, and
+  // whether standard error is that file too.
   bool messages_in_file = false;
   std::pair<uint64_t, uint64_t> messages_file;
+  bool errors_in_messages_file = false;
+  bool broken_pipes_ignored = false;
   std::map<uint64_t, Undo> undo;  // by serial
   uint64_t next_serial = 1;
   unsigned next_temporary = 0;
@@ -60,16 +63,27 @@ std::pair<uint64_t, uint64_t> key(const FileId& id) {
   return {id.device, id.number};
 }
 
+// Messages that would land among the bytes of the file `id`, which the run writes or replaces,
+// go to standard error from now on, or nowhere when standard error is that file too. Called
+// with the state's mutex held.
+void keep_messages_out(RunState& state, const FileId& id) {
+  if (!state.messages_in_file || state.messages_file != key(id)) return;
+  state.messages_in_file = false;
+  move_messages(!state.errors_in_messages_file);
+}
+
 constexpr size_t kBufferSize = size_t{64} << 10;
 constexpr size_t kDirectWrite = size_t{4} << 10;
 
 }  // namespace
 
 Run::Run() : state_(std::make_shared<RunState>()) {
-  FileId id;
-  bool regular = false;
+  FileId id, errors;
+  bool regular = false, errors_regular = false;
   state_->messages_in_file = identify_fd(1, id, regular) && regular;
   state_->messages_file = key(id);
+  state_->errors_in_messages_file =
+      identify_fd(2, errors, errors_regular) && errors_regular && key(errors) == key(id);
 }
 
 Run::~Run() = default;
@@ -118,7 +132,7 @@ OutputFile::~OutputFile() {
   abandon();
 }
 
-OutputError OutputFile::start(Run& run, int fd, bool kept, const FileId* known) {
+OutputError OutputFile::start(Run& run, int fd, bool kept, const FileId* known, bool file) {
   run_ = &run;
   fd_ = fd;
   kept_ = kept;
@@ -132,10 +146,14 @@ OutputError OutputFile::start(Run& run, int fd, bool kept, const FileId* known) 
   RunState& state = *run.state_;
   const std::lock_guard lock(state.mutex);
   state.outputs.insert(key(id_));
-  // The messages would land in this file, among its bytes: they go to standard error instead.
-  if (state.messages_in_file && state.messages_file == key(id_)) {
-    state.messages_in_file = false;
-    send_messages_to_errors();
+  keep_messages_out(state, id_);
+  // From a run's first file on, a pipe whose reader has gone (messages piped into head, a
+  // pager that was left) must not end it in the middle of one: writes into it fail instead.
+  // Standard output taken for data is no file: a run writing only that ends with its reader,
+  // as any filter in a pipeline does.
+  if (file && !state.broken_pipes_ignored) {
+    state.broken_pipes_ignored = true;
+    ignore_broken_pipes();
   }
   return OutputError::kNone;
 }
@@ -173,6 +191,7 @@ OutputError OutputFile::create_in(Run& run, const Folder& folder, std::string_vi
     // name that the file system takes for the same, say) before this one is moved in.
     const std::lock_guard lock(state.mutex);
     state.outputs.insert(key(there.id));
+    keep_messages_out(state, there.id);
     while (fd < 0) {
       temporary_ = temporary_name(state.next_temporary++);
       fd = common::create_in(folder, temporary_, exists);
@@ -239,7 +258,7 @@ OutputError OutputFile::adopt_stream(Run& run, int fd) {
   if (fd < 0 || !identify_fd(fd, id, regular)) return OutputError::kCannotCreate;
   // Appended to by the shell (>>), the archive could be standard output.
   if (regular && run.is_input(id)) return OutputError::kIsInput;
-  return start(run, fd, false);
+  return start(run, fd, false, nullptr, false);
 }
 
 OutputError OutputFile::adopt_kept(Run& run, int fd) {

@@ -126,7 +126,7 @@ class OutputFile {
   bool flush();
   bool put(const uint8_t* bytes, size_t count);
   void register_kept(int fd);
-  OutputError start(Run& run, int fd, bool kept, const FileId* known = nullptr);
+  OutputError start(Run& run, int fd, bool kept, const FileId* known = nullptr, bool file = true);
   void forget();
 
   Run* run_ = nullptr;

@@ -39,9 +39,6 @@ bool prepare_process() {
     }
   }
   std::signal(SIGXFSZ, SIG_IGN);
-  // Writes into a pipe nobody reads any more (messages piped into head or a pager that was
-  // left) fail with an error too, instead of ending the run in the middle of a file.
-  std::signal(SIGPIPE, SIG_IGN);
   const sigset_t held = interruptions();
   pthread_sigmask(SIG_BLOCK, &held, nullptr);
   return output_open;
@@ -52,14 +49,23 @@ int take_standard_output(bool was_open) {
   const int data = was_open ? dup(STDOUT_FILENO) : -1;
   if (dup2(STDERR_FILENO, STDOUT_FILENO) < 0 || data < 0) return -1;
   fcntl(data, F_SETFD, FD_CLOEXEC);
-  // These modes write no file but standard output: when its reader stops, the run ends at
-  // once, as any filter in a pipeline does.
-  std::signal(SIGPIPE, SIG_DFL);
   return data;
 }
 
-void send_messages_to_errors() {
-  dup2(STDERR_FILENO, STDOUT_FILENO);
+void move_messages(bool to_errors) {
+  if (to_errors) {
+    dup2(STDERR_FILENO, STDOUT_FILENO);
+    return;
+  }
+  const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (null >= 0 && null != STDOUT_FILENO) {
+    dup2(null, STDOUT_FILENO);
+    close(null);
+  }
+}
+
+void ignore_broken_pipes() {
+  std::signal(SIGPIPE, SIG_IGN);
 }
 
 void watch_interrupts(std::function<void()> undo) {

@@ -50,9 +50,20 @@ int take_standard_output(bool was_open) {
   return data;
 }
 
-void send_messages_to_errors() {
-  _dup2(_fileno(stderr), _fileno(stdout));
+void move_messages(bool to_errors) {
+  if (to_errors) {
+    _dup2(_fileno(stderr), _fileno(stdout));
+    return;
+  }
+  const int null = _open("NUL", _O_WRONLY | _O_BINARY);
+  if (null >= 0 && null != _fileno(stdout)) {
+    _dup2(null, _fileno(stdout));
+    _close(null);
+  }
 }
+
+// A write into a pipe whose reader has gone fails there already.
+void ignore_broken_pipes() {}
 
 void watch_interrupts(std::function<void()> undo) {
   interruption_undo() = std::move(undo);
