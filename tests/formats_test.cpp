@@ -49,7 +49,8 @@ TEST(FormatsTest, NamesAndRecordsAreJudgedByTheirBytes) {
 // overlong forms, surrogates, code points past U+10FFFF and stray bytes are not valid.
 TEST(FormatsTest, TokensKeepValidUtf8AndEscapeTheRest) {
   const std::pair<std::string, std::string> cases[] = {
-      {"\xC3\xA9 %\xE2\x82\xAC\xF0\x9F\x98\x80", "\xC3\xA9%20%25\xE2\x82\xAC\xF0\x9F\x98\x80"},
+      {"\xC3\xA9 %\xE2\x82\xAC\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF",
+       "\xC3\xA9%20%25\xE2\x82\xAC\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF"},
       {"\xC1\xBF\xE0\x80\xED\xA0\xF4\x90\xF5\x80\xC3", "%C1%BF%E0%80%ED%A0%F4%90%F5%80%C3"},
       {"", "%-"},
   };
