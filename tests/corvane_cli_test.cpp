@@ -175,6 +175,10 @@ TEST(CorvaneCliTest, ReportsEveryFailureWithStatus1) {
                 "list /dev/null", kStagingWrite("big.bin"))
               .leaving({kStaging, ""})
               .under(small_files),
+          fails("staging write of a file over 1 MiB fails", {"list", "u mib.bin\n", "mib.bin", mib},
+                "-j1 list /dev/null", kStagingWrite("mib.bin"))
+              .leaving({kStaging, ""})
+              .under(small_files),
           // Wine fails a write past the limit whole: no byte of it reaches the file.
           fails("staging close fails", {"list", close_list, "big.bin", big}, "list /dev/null",
                 kStagingClose)
