@@ -114,11 +114,13 @@ void stage_entry(Build& build, const std::string& path, const PreparedEntry& ent
     discard_container(build);
     fail(1, "Error writing %s to tempfile.\n", path.c_str());
   }
-  build.staged_bytes += static_cast<int64_t>(entry.length);
+  // The entry counts as staged once the container has taken it too, as when it goes a piece at
+  // a time: how a run ends never depends on whether the entry was prepared ahead.
   if (!build.container.write(entry.bytes.get(), entry.length)) {
     discard_container(build);
     fail(1, "Error writing output file '%s'\n", build.container_path);
   }
+  build.staged_bytes += static_cast<int64_t>(entry.length);
   build.data_sum += entry.byte_sum;
 }
 
