@@ -36,9 +36,10 @@ struct WorkSteps {
 constexpr size_t kMostOpenAhead = 256;
 
 // Hands out items one by one in index order. With one thread the consumer works on each item
-// when it takes it. With more, workers work on items ahead, at most `window` of them (and never
-// more than kMostOpenAhead) and within `budget` bytes held, so that memory and open files are
-// bounded whatever the count; the item the consumer waits for always goes ahead. What the
+// when it takes it. With N, N - 1 workers work on items ahead, and so does the consumer while
+// the item it waits for is not ready, at most `window` of them (and never more than
+// kMostOpenAhead) and within `budget` bytes held, so that memory and open files are bounded
+// whatever the count; the item the consumer waits for always goes ahead. What the
 // consumer sees does not depend on the thread count. Work on an item that throws (no memory)
 // throws from take() when the consumer comes to that item.
 template <typename Item>
@@ -53,8 +54,8 @@ class OrderedWork {
         largest_(count),
         held_by_(count) {
     try {
-      // No more workers than items: a short list does not start a thousand threads.
-      for (unsigned w = 1; threads > 1 && w <= std::min<size_t>(threads, count); ++w) {
+      // No more threads than items: a short list does not start a thousand threads.
+      for (unsigned w = 1; threads > 1 && w < std::min<size_t>(threads, count); ++w) {
         workers_.emplace_back(&OrderedWork::work_ahead, this, w);
       }
     } catch (const std::system_error&) {
@@ -78,7 +79,12 @@ class OrderedWork {
     position_ = position;
     position_index_ = index;
     std::optional<Slot>& slot = ready_[index % window_];
-    ready_changed_.wait(lock, [&slot] { return slot.has_value(); });
+    // Instead of waiting, the consumer works on the next item no worker has claimed yet.
+    for (;;) {
+      ready_changed_.wait(lock, [&] { return slot.has_value() || may_claim(); });
+      if (slot.has_value()) break;
+      work_on_next(lock, 0);
+    }
     Slot taken = std::move(*slot);
     slot.reset();
     held_ -= held_by_[index];
@@ -120,32 +126,44 @@ class OrderedWork {
     std::exception_ptr failure;
   };
 
+  bool may_claim() const { return !stopping_ && claimed_ < count_ && claimed_ < taken_ + window_; }
+
   void work_ahead(unsigned worker) {
     std::unique_lock lock(mutex_);
     for (;;) {
-      claim_changed_.wait(
-          lock, [this] { return stopping_ || claimed_ == count_ || claimed_ < taken_ + window_; });
+      claim_changed_.wait(lock, [this] { return stopping_ || claimed_ == count_ || may_claim(); });
       if (stopping_ || claimed_ == count_) return;
-      const size_t index = claimed_++;
-      Item item{};
-      std::exception_ptr failure;
-      try {
-        item = steps_.open(index);
-      } catch (...) {
-        failure = std::current_exception();
-      }
-      largest_[index] = failure ? 0 : steps_.largest(item);
-      // Where the consumer stands before this item at the most.
-      int64_t before = position_;
-      for (size_t k = position_index_; k < index; ++k) before += largest_[k];
-      bool worked = false;
-      if (!failure && steps_.may_work_ahead(item, index, before)) {
-        const int64_t cost = steps_.cost(item);
+      if (!work_on_next(lock, worker)) return;
+    }
+  }
+
+  // Claims, opens and works on the next item, with `lock` held on entry and on return; false
+  // when the run stops meanwhile. A worker waits for room in the budget; the consumer (worker
+  // 0), which makes room itself, hands over an item there is no room for unworked instead.
+  bool work_on_next(std::unique_lock<std::mutex>& lock, unsigned worker) {
+    const size_t index = claimed_++;
+    Item item{};
+    std::exception_ptr failure;
+    try {
+      item = steps_.open(index);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    largest_[index] = failure ? 0 : steps_.largest(item);
+    // Where the consumer stands before this item at the most.
+    int64_t before = position_;
+    for (size_t k = position_index_; k < index; ++k) before += largest_[k];
+    bool worked = false;
+    if (!failure && steps_.may_work_ahead(item, index, before)) {
+      const int64_t cost = steps_.cost(item);
+      const auto has_room = [&] { return held_ + cost <= budget_ || index == taken_; };
+      if (worker != 0) {
         ++waiting_for_room_;
-        claim_changed_.wait(
-            lock, [&] { return stopping_ || held_ + cost <= budget_ || index == taken_; });
+        claim_changed_.wait(lock, [&] { return stopping_ || has_room(); });
         --waiting_for_room_;
-        if (stopping_) return;
+        if (stopping_) return false;
+      }
+      if (has_room()) {
         held_ += cost;
         lock.unlock();
         try {
@@ -157,9 +175,10 @@ class OrderedWork {
         held_by_[index] = cost;
         worked = true;
       }
-      ready_[index % window_] = Slot{std::move(item), worked, failure};
-      if (index == taken_) ready_changed_.notify_one();
     }
+    ready_[index % window_] = Slot{std::move(item), worked, failure};
+    if (index == taken_) ready_changed_.notify_one();
+    return true;
   }
 
   const size_t count_;
