@@ -79,11 +79,26 @@ class OrderedWork {
     position_ = position;
     position_index_ = index;
     std::optional<Slot>& slot = ready_[index % window_];
-    // Instead of waiting, the consumer works on the next item no worker has claimed yet.
+    // Instead of waiting, the consumer works on the next item no worker has claimed yet. One it
+    // has no room for yet stays its own, opened, until there is room (there is once it is the
+    // item the consumer waits for), so that every item that may be worked on ahead is, as with
+    // workers alone.
     for (;;) {
-      ready_changed_.wait(lock, [&] { return slot.has_value() || may_claim(); });
+      ready_changed_.wait(lock, [&] {
+        return slot.has_value() || (own_ ? has_room(own_->index, own_->cost) : may_claim());
+      });
       if (slot.has_value()) break;
-      work_on_next(lock, 0);
+      if (!own_) {
+        own_ = claim(lock);
+        if (!own_->may_work) {
+          publish(own_->index, std::move(own_->item), false, own_->failure, 0);
+          own_.reset();
+        }
+        continue;
+      }
+      Claimed mine = std::move(*own_);
+      own_.reset();
+      work_claimed(lock, mine, 0);
     }
     Slot taken = std::move(*slot);
     slot.reset();
@@ -126,59 +141,74 @@ class OrderedWork {
     std::exception_ptr failure;
   };
 
+  // An item opened by a worker or the consumer, not yet worked on.
+  struct Claimed {
+    size_t index;
+    Item item;
+    std::exception_ptr failure;
+    bool may_work;  // may be worked on ahead
+    int64_t cost;
+  };
+
   bool may_claim() const { return !stopping_ && claimed_ < count_ && claimed_ < taken_ + window_; }
+  bool has_room(size_t index, int64_t cost) const {
+    return held_ + cost <= budget_ || index == taken_;
+  }
 
   void work_ahead(unsigned worker) {
     std::unique_lock lock(mutex_);
     for (;;) {
       claim_changed_.wait(lock, [this] { return stopping_ || claimed_ == count_ || may_claim(); });
       if (stopping_ || claimed_ == count_) return;
-      if (!work_on_next(lock, worker)) return;
+      Claimed claimed = claim(lock);
+      if (claimed.may_work) {
+        ++waiting_for_room_;
+        claim_changed_.wait(lock,
+                            [&] { return stopping_ || has_room(claimed.index, claimed.cost); });
+        --waiting_for_room_;
+        if (stopping_) return;
+        work_claimed(lock, claimed, worker);
+      } else {
+        publish(claimed.index, std::move(claimed.item), false, claimed.failure, 0);
+      }
     }
   }
 
-  // Claims, opens and works on the next item, with `lock` held on entry and on return; false
-  // when the run stops meanwhile. A worker waits for room in the budget; the consumer (worker
-  // 0), which makes room itself, hands over an item there is no room for unworked instead.
-  bool work_on_next(std::unique_lock<std::mutex>& lock, unsigned worker) {
-    const size_t index = claimed_++;
-    Item item{};
-    std::exception_ptr failure;
+  // Claims and opens the next item, with `lock` held.
+  Claimed claim(std::unique_lock<std::mutex>&) {
+    Claimed claimed{claimed_++, Item{}, nullptr, false, 0};
     try {
-      item = steps_.open(index);
+      claimed.item = steps_.open(claimed.index);
     } catch (...) {
-      failure = std::current_exception();
+      claimed.failure = std::current_exception();
     }
-    largest_[index] = failure ? 0 : steps_.largest(item);
+    largest_[claimed.index] = claimed.failure ? 0 : steps_.largest(claimed.item);
     // Where the consumer stands before this item at the most.
     int64_t before = position_;
-    for (size_t k = position_index_; k < index; ++k) before += largest_[k];
-    bool worked = false;
-    if (!failure && steps_.may_work_ahead(item, index, before)) {
-      const int64_t cost = steps_.cost(item);
-      const auto has_room = [&] { return held_ + cost <= budget_ || index == taken_; };
-      if (worker != 0) {
-        ++waiting_for_room_;
-        claim_changed_.wait(lock, [&] { return stopping_ || has_room(); });
-        --waiting_for_room_;
-        if (stopping_) return false;
-      }
-      if (has_room()) {
-        held_ += cost;
-        lock.unlock();
-        try {
-          steps_.work(item, worker);
-        } catch (...) {
-          failure = std::current_exception();
-        }
-        lock.lock();
-        held_by_[index] = cost;
-        worked = true;
-      }
+    for (size_t k = position_index_; k < claimed.index; ++k) before += largest_[k];
+    claimed.may_work =
+        !claimed.failure && steps_.may_work_ahead(claimed.item, claimed.index, before);
+    if (claimed.may_work) claimed.cost = steps_.cost(claimed.item);
+    return claimed;
+  }
+
+  // Works on a claimed item there is room for, with `lock` held on entry and on return.
+  void work_claimed(std::unique_lock<std::mutex>& lock, Claimed& claimed, unsigned worker) {
+    held_ += claimed.cost;
+    lock.unlock();
+    try {
+      steps_.work(claimed.item, worker);
+    } catch (...) {
+      claimed.failure = std::current_exception();
     }
+    lock.lock();
+    publish(claimed.index, std::move(claimed.item), true, claimed.failure, claimed.cost);
+  }
+
+  void publish(size_t index, Item item, bool worked, std::exception_ptr failure, int64_t cost) {
+    held_by_[index] = cost;
     ready_[index % window_] = Slot{std::move(item), worked, failure};
     if (index == taken_) ready_changed_.notify_one();
-    return true;
   }
 
   const size_t count_;
@@ -189,6 +219,7 @@ class OrderedWork {
   std::condition_variable claim_changed_;  // workers wait here to claim an item, or for room
   std::condition_variable ready_changed_;  // the consumer waits here for its item
   size_t waiting_for_room_ = 0;
+  std::optional<Claimed> own_;              // the consumer's item waiting for room
   std::vector<std::optional<Slot>> ready_;  // by index modulo the window
   std::vector<int64_t> largest_;            // of each opened item
   std::vector<int64_t> held_by_;            // what each item worked on ahead holds

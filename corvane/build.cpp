@@ -229,6 +229,17 @@ void stream_entry(Build& build, const std::string& path, PreparedEntry& entry,
       fail(1, "Error writing output file '%s'\n", build.container_path);
     }
   }
+  // The entry's last bytes go out now, so that a write that fails is this entry's and not the
+  // next one's, as when an entry is written whole.
+  if (!build.staging.write_out()) {
+    build.nodes.pop_back();
+    discard_container(build);
+    fail(1, "Error writing %s to tempfile.\n", path.c_str());
+  }
+  if (!build.container.write_out()) {
+    discard_container(build);
+    fail(1, "Error writing output file '%s'\n", build.container_path);
+  }
   build.staged_bytes += written;
   build.data_sum += sum;
 }
