@@ -488,6 +488,17 @@ TEST(CorvaneCliTest, ListsTestsAndUnpacks) {
           fails("list as JSON", {"c.sol", bit31}, "-l --json c.sol", "")
               .under({.output_to = "j"})
               .leaving({"j", json}),
+          // The verdict of a stream that decodes to fewer bytes than its length word says.
+          fails("test as JSON", {"c.sol", container({12, 12 | c}, le32_bytes(4) + encode("abc"))},
+                "-t --json c.sol", "")
+              .under({.output_to = "j"})
+              .leaving(
+                  {"j",
+                   "{\"version\":1,\"type\":\"entry\",\"index\":0,\"offset\":12,\"compressed\":"
+                   "true,\"stored_size\":10,\"size\":4,\"verdict\":\"fewer\"}\n{\"version\":1,"
+                   "\"type\":\"total\",\"size\":22,\"entries\":1,\"data_offset\":12,"
+                   "\"checksum_word\":483,\"problems\":0,\"damaged\":1,\"verdict\":\"damaged\"}"
+                   "\n"}),
           ok("test", {}, "-t c.sol", kContainerTested("3 entries", 0, "0 problems")),
           fails("test problems", {"c.sol", problems}, "-t c.sol",
                 problem_messages + kContainerTested("5 entries", 0, "5 problems")),

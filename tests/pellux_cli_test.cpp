@@ -513,17 +513,21 @@ TEST(PelluxCliTest, ScriptsReadListingsAndEntries) {
   EXPECT_EQ(pellux(dir.path(), "-1 -l a.fst").output,
             "plain.txt\ndir\\sp ace\"q\"\n\\x01\\x1b[2J\n\xC3\xA9t\xC3\xA9\n\xFF\xFE\xC3\n"
             "tab\\x09here/\\x7f\n");
-  // -t --json: each entry's verdict, and the total's.
+  // -t --json: each entry's verdict (sound, overlapping, decoding to more), and the total's.
   write_file(dir / "b.fst",
-             fst_table(2, {{4 + 524, 3, 3, "ok"}, {4 + 524, 3, 9, "short"}}) + "abc");
+             fst_table(3, {{790, 3, 3, "ok"}, {790, 3, 9, "short"}, {793, 7, 1, "long"}}) + "abc" +
+                 encode("abcd"));
   const ToolRun tested = pellux(dir.path(), "-t --json b.fst");
   EXPECT_EQ(tested.output + std::to_string(tested.status),
-            "{\"version\":1,\"type\":\"entry\",\"index\":0,\"name\":\"ok\",\"offset\":528,"
+            "{\"version\":1,\"type\":\"entry\",\"index\":0,\"name\":\"ok\",\"offset\":790,"
             "\"stored_size\":3,\"size\":3,\"compressed\":false,\"damaged\":false,\"verdict\":"
             "\"sound\",\"decoded\":3}\n{\"version\":1,\"type\":\"entry\",\"index\":1,\"name\":"
-            "\"short\",\"offset\":528,\"stored_size\":3,\"size\":9,\"compressed\":true,\"damaged\":"
-            "true,\"verdict\":\"overlaps\",\"decoded\":0}\n{\"version\":1,\"type\":\"total\","
-            "\"entries\":2,\"damaged\":1,\"verdict\":\"damaged\"}\n1");
+            "\"short\",\"offset\":790,\"stored_size\":3,\"size\":9,\"compressed\":true,\"damaged\":"
+            "true,\"verdict\":\"overlaps\",\"decoded\":0}\n{\"version\":1,\"type\":\"entry\","
+            "\"index\":2,\"name\":\"long\",\"offset\":793,\"stored_size\":7,\"size\":1,"
+            "\"compressed\":true,\"damaged\":true,\"verdict\":\"more\",\"decoded\":2}\n"
+            "{\"version\":1,\"type\":\"total\",\"entries\":3,\"damaged\":2,\"verdict\":"
+            "\"damaged\"}\n1");
 }
 
 // A FIFO given as the archive is read as a pipe: its writer may come after the run started.
