@@ -129,6 +129,9 @@ Judged judge_entry(Archive& archive, const TocRecord& record, size_t slack, Entr
   if (decoded.no_memory) return {Verdict::kNoMemory, 0, false};
   if (decoded.read_short) return judged;
   const uint64_t count = decoded.result.count;
+  // Decoding that stopped because the bytes could not be written says nothing of the stream,
+  // as with stored bytes.
+  if (decoded.sink_stopped) return {Verdict::kSound, count, true};
   const auto size = static_cast<uint64_t>(std::max(0, record.uncompressed_size));
   judged.verdict = count > size || (record.uncompressed_size < 0 && count > 0) ? Verdict::kMore
                    : count < size                                              ? Verdict::kFewer

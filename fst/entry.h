@@ -55,7 +55,8 @@ class GivenBound {
 
 // What an entry is, once read: the one rule every mode judges entries by.
 enum class Verdict {
-  kSound,     // stored, or a stream that decodes to exactly its size and ends with END
+  kSound,     // stored, or a stream that decodes to exactly its size and ends with END (or
+              // not judged further: the sink stopped)
   kOutside,   // its data does not lie inside the archive, or cannot be read
   kNoMemory,  // there is no memory to decode it
   kFewer,     // its stream decodes to fewer bytes than its size

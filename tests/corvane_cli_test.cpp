@@ -210,10 +210,10 @@ TEST(CorvaneCliTest, ReportsEveryFailureWithStatus1) {
               .under({.file_size_limit = (1 << 20) + 4}),
           // ... and one staged a piece at a time once its last bytes are out, not the next one.
           fails("container write of the last byte of 1 MiB + 1 fails",
-                {"list", "u mib.bin\nu b\n", "b", "x", "mib.bin", mib}, "-j1 list out.sol",
+                {"list", "u mib.bin\n", "mib.bin", mib}, "-j1 list out.sol",
                 kOutputWrite("out.sol"))
-              .leaving({"out.sol", "", kStaging, ""})
-              .under({.file_size_limit = (1 << 20) + 16}),
+              .leaving(emptied)
+              .under({.file_size_limit = (1 << 20) + 12}),
           // With standard output closed the messages go nowhere; they must not go into a file.
           fails("standard output closed", {"list", "x data\nu a.bin\nc missing\n"}, to, "")
               .leaving({"out.sol", "", kStaging, "some bytes"})

@@ -44,6 +44,9 @@ TEST(PelluxCliTest, ExtractsAndReportsEveryOutcome) {
   const auto found_x = [](int stored, int size) { return kFound("dir\\x.bin", stored, size); };
   const std::string long_stream = encode(std::string(5000, 'm'));
   const std::string hundred_k = one_record(data, 100000, 100000, std::string(100000, 'w'));
+  // 12 MiB of w, more than a window: a stream whose output cannot be written stops early, and
+  // is no damage.
+  const std::string ws = encode(std::string(12 << 20, 'w'));
   const int32_t big = 512 << 20;
   const ToolOptions less_memory{.address_space_limit = 256 << 20};
   // Entries found by base name.
@@ -110,6 +113,10 @@ TEST(PelluxCliTest, ExtractsAndReportsEveryOutcome) {
           fails("output reaches the file size limit", in(hundred_k), x,
                 found_x(100000, 100000) + kOutputWriteFailed)
               .leaving(emptied)
+              .under({.file_size_limit = 50000}),
+          fails("extract a stream cut short by the file size limit",
+                in(one_record(data, static_cast<int32_t>(ws.size()), 12 << 20, ws)), "-x a.fst .",
+                kWriteFailed("x.bin") + kExtractedTotal("0 entries", 1))
               .under({.file_size_limit = 50000}),
           // Closing the output fails silently; the status says so.
           ok("output close fails", {}, "a.fst x.bin /dev/full", found_x(3, 3))
