@@ -40,7 +40,7 @@ std::vector<std::string> varied_inputs() {
 TEST(CodecTest, EncoderWritesWhatTheFormatGivesAndItDecodesBack) {
   for (const std::string& input : varied_inputs()) {
     const std::string stream = encode(input);
-    ASSERT_EQ(stream, pack_codes(model_codes(input))) << "input of " << input.size() << " bytes";
+    ASSERT_EQ(stream, pack_codes(model_codes(input))) << input.size();
     const Decoded decoded = decode(stream, input.size());
     ASSERT_EQ(decoded.bytes, input);
     EXPECT_EQ(decoded.stop, kEnd);
