@@ -115,7 +115,6 @@ class OutputFile {
   // Undoes the file: a new file or a temporary is removed, a kept file emptied.
   void abandon();
 
-  int64_t written() const { return length_; }
   // Bytes that reached the file, from its start: after a failed write, how far it got.
   int64_t reached() const;
   bool is_open() const { return fd_ >= 0; }

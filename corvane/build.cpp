@@ -91,6 +91,29 @@ void discard_container(Build& build) {
   fail(1, "Error -- Couldn't allocate buffer to copy %s.\n", path);
 }
 
+// The run ends on a failed write: the staging file's, which then holds no part of the entry
+// being written, or the container's.
+[[noreturn]] void staging_write_failed(Build& build, const std::string& path) {
+  build.nodes.pop_back();
+  discard_container(build);
+  fail(1, "Error writing %s to tempfile.\n", path.c_str());
+}
+[[noreturn]] void container_write_failed(Build& build) {
+  discard_container(build);
+  fail(1, "Error writing output file '%s'\n", build.container_path);
+}
+
+// Writes bytes of the entry being staged to the staging file, then the container.
+void write_both(Build& build, const std::string& path, const uint8_t* bytes, size_t count) {
+  if (!build.staging.write(bytes, count)) staging_write_failed(build, path);
+  if (!build.container.write(bytes, count)) container_write_failed(build);
+}
+
+[[noreturn]] void container_too_large(Build& build) {
+  discard_container(build);
+  fail(1, "Error -- container too large (entries must start below 1 GiB, file below 2 GiB)\n");
+}
+
 // Stages one prepared entry in list order.
 void stage_entry(Build& build, const std::string& path, const PreparedEntry& entry) {
   switch (judge_entry(entry, build.staged_bytes, build.entry_count)) {
@@ -99,8 +122,7 @@ void stage_entry(Build& build, const std::string& path, const PreparedEntry& ent
     case Verdict::kListedError:
       fail_entry(build, entry, path.c_str());
     case Verdict::kContainerTooLarge:
-      discard_container(build);
-      fail(1, "Error -- container too large (entries must start below 1 GiB, file below 2 GiB)\n");
+      container_too_large(build);
   }
 
   try {
@@ -109,17 +131,9 @@ void stage_entry(Build& build, const std::string& path, const PreparedEntry& ent
     discard_container(build);
     fail(1, "Error allocating memory for TOC list\n");
   }
-  if (!build.staging.write(entry.bytes.get(), entry.length)) {
-    build.nodes.pop_back();
-    discard_container(build);
-    fail(1, "Error writing %s to tempfile.\n", path.c_str());
-  }
   // The entry counts as staged once the container has taken it too, as when it goes a piece at
   // a time: how a run ends never depends on whether the entry was prepared ahead.
-  if (!build.container.write(entry.bytes.get(), entry.length)) {
-    discard_container(build);
-    fail(1, "Error writing output file '%s'\n", build.container_path);
-  }
+  write_both(build, path, entry.bytes.get(), entry.length);
   build.staged_bytes += static_cast<int64_t>(entry.length);
   build.data_sum += entry.byte_sum;
 }
@@ -167,18 +181,9 @@ void stream_entry(Build& build, const std::string& path, PreparedEntry& entry,
   uint32_t sum = 0;
   const auto put = [&](const uint8_t* bytes, size_t count) {
     if (!container::entry_fits(start, build.entry_count, written + static_cast<int64_t>(count))) {
-      discard_container(build);
-      fail(1, "Error -- container too large (entries must start below 1 GiB, file below 2 GiB)\n");
+      container_too_large(build);
     }
-    if (!build.staging.write(bytes, count)) {
-      build.nodes.pop_back();
-      discard_container(build);
-      fail(1, "Error writing %s to tempfile.\n", path.c_str());
-    }
-    if (!build.container.write(bytes, count)) {
-      discard_container(build);
-      fail(1, "Error writing output file '%s'\n", build.container_path);
-    }
+    write_both(build, path, bytes, count);
     written += static_cast<int64_t>(count);
     sum += sum_bytes(bytes, count);
   };
@@ -219,27 +224,13 @@ void stream_entry(Build& build, const std::string& path, PreparedEntry& entry,
     lzw::put_le32(actual, static_cast<uint32_t>(length));
     sum += sum_bytes(actual, 4) - sum_bytes(word, 4);
     const int64_t data_offset = container::data_area_offset(build.entry_count);
-    if (!build.staging.write_at(start, actual, 4)) {
-      build.nodes.pop_back();
-      discard_container(build);
-      fail(1, "Error writing %s to tempfile.\n", path.c_str());
-    }
-    if (!build.container.write_at(data_offset + start, actual, 4)) {
-      discard_container(build);
-      fail(1, "Error writing output file '%s'\n", build.container_path);
-    }
+    if (!build.staging.write_at(start, actual, 4)) staging_write_failed(build, path);
+    if (!build.container.write_at(data_offset + start, actual, 4)) container_write_failed(build);
   }
   // The entry's last bytes go out now, so that a write that fails is this entry's and not the
   // next one's, as when an entry is written whole.
-  if (!build.staging.write_out()) {
-    build.nodes.pop_back();
-    discard_container(build);
-    fail(1, "Error writing %s to tempfile.\n", path.c_str());
-  }
-  if (!build.container.write_out()) {
-    discard_container(build);
-    fail(1, "Error writing output file '%s'\n", build.container_path);
-  }
+  if (!build.staging.write_out()) staging_write_failed(build, path);
+  if (!build.container.write_out()) container_write_failed(build);
   build.staged_bytes += written;
   build.data_sum += sum;
 }
@@ -388,10 +379,7 @@ int build(common::Run& run, const char* list_path, const char* container_path, u
   std::vector<uint8_t> zeros(static_cast<size_t>(std::min<int64_t>(data_offset, 1 << 20)));
   for (int64_t left = data_offset; left > 0; left -= static_cast<int64_t>(zeros.size())) {
     const auto count = static_cast<size_t>(std::min<int64_t>(left, 1 << 20));
-    if (!build.container.write(zeros.data(), count)) {
-      discard_container(build);
-      fail(1, "Error writing output file '%s'\n", container_path);
-    }
+    if (!build.container.write(zeros.data(), count)) container_write_failed(build);
   }
 
   stage_list(build, entries, threads);
