@@ -78,9 +78,11 @@ format-check:
 	clang-format --dry-run -Werror $(FORMAT_FILES)
 
 # Plants faults in the program code one at a time and reports what no test notices (needs
-# python3, and for faults in the Windows sources what windows-test needs). 300 mutants at 35 to
-# 55 s each take three to four hours on two cores; `make mutate MUTATE_ARGS=--resume` goes on
-# from the log of a run that was stopped. Scratch folders of killed tests go to build-mutate/tmp.
+# python3, and for faults in the Windows sources what windows-test needs). 300 mutants at 10 to
+# 20 s each take about an hour and a half on two cores (a fault that makes a program run hang
+# fails its row after 30 s, so a test run may take up to 180 s); `make mutate
+# MUTATE_ARGS=--resume` goes on from the log of a run that was stopped. Scratch folders of
+# killed tests go to build-mutate/tmp.
 MUTATE_ARGS ?=
 mutate:
 	cmake --preset release -B build-mutate -DCORVANE_BUILD_BENCH=OFF
@@ -90,6 +92,7 @@ mutate:
 	mkdir -p build-mutate/tmp
 	TMPDIR=$(CURDIR)/build-mutate/tmp ../shared/tools/mutate --build build-mutate \
 	  --src common lzw container fst corvane pellux --sample 300 --seed 1 --log build-mutate/mutants.jsonl \
+	  --timeout 180 \
 	  --build-cmd 'sh tests/mutant_step.sh build {build} build-mutate-windows' \
 	  --test-cmd 'sh tests/mutant_step.sh test {build} build-mutate-windows' $(MUTATE_ARGS)
 

@@ -125,7 +125,6 @@ TEST(CorvaneCliTest, ReportsEveryFailureWithStatus1) {
   const ToolOptions small_files{.file_size_limit = 50000};
   // On Windows, fopen refuses a folder.
   const Say& folder_unread = tools_under_wine() ? kNoListedFile : kListedFileUnread;
-  const std::string close_list = "c a.bin\nu big.bin\n", big = "<zeros>49990:";
   run_cli_cases(
       corvane_tool(), kCorvaneBanner, {"a.bin", "some bytes", "outside.txt", "not to be touched"},
       {
@@ -182,8 +181,8 @@ TEST(CorvaneCliTest, ReportsEveryFailureWithStatus1) {
               .leaving({kStaging, ""})
               .under(small_files),
           // Wine fails a write past the limit whole: no byte of it reaches the file.
-          fails("staging close fails", {"list", close_list, "big.bin", big}, "list /dev/null",
-                kStagingClose)
+          fails("staging close fails", {"list", "c a.bin\nu big.bin\n", "big.bin", "<zeros>49990:"},
+                "list /dev/null", kStagingClose)
               .leaving({kStaging, tools_under_wine() ? "" : staged_a})
               .under(small_files),
           // The run never reads its own outputs, however they are reached, with any thread

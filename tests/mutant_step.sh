@@ -2,7 +2,8 @@
 # The build and test steps of `make mutate`. A fault planted in a Windows source
 # (*_windows.cpp) changes nothing in the Linux build, so while one is planted the steps also
 # build the Windows executables and run the command-line tests against them under wine, as CI
-# does; every other fault is built and tested natively.
+# does; every other fault is built and tested natively. A test's limit is well above the 30
+# seconds each program run may take, so a fault that makes a run hang fails that row.
 #   tests/mutant_step.sh build|test LINUX_BUILD WINDOWS_BUILD
 set -eu
 step=$1 linux=$2 windows=$3
@@ -18,7 +19,7 @@ case $step in
     if [ -n "$planted_in_windows_source" ]; then
       sh tests/windows_cli_tests.sh "$linux" "$windows"
     else
-      ctest --test-dir "$linux" -j2 --timeout 60
+      ctest --test-dir "$linux" -j2 --timeout 120
     fi
     ;;
 esac

@@ -110,10 +110,19 @@ inline std::string shell_words(const std::vector<std::string>& words) {
   return quoted;
 }
 
-// Runs `program` with `args` through the shell as `options` say, and waits for it, at most a
-// minute (a minute after the interruption, when one is sent): a run that hangs is killed and
-// ends with status 128 + 9. A sanitizer report ends with a status no message of the tools uses,
-// and a failed allocation is reported as such instead of aborting.
+// True when this build runs under a sanitizer, which cannot work under an address space limit.
+constexpr bool kSanitized =
+#if defined(CORVANE_SANITIZED)
+    true;
+#else
+    false;
+#endif
+
+// Runs `program` with `args` through the shell as `options` say, and waits for it, at most 30
+// seconds (5 minutes under a sanitizer; as long again after the interruption, when one is
+// sent): a run that hangs is killed and ends with status 128 + 9, which fails its row well
+// within ctest's limit for the whole test. A sanitizer report ends with a status no message
+// of the tools uses, and a failed allocation is reported as such instead of aborting.
 inline ToolRun run_tool(const std::string& program, const std::vector<std::string>& args,
                         const ToolOptions& options = {}) {
   const ScratchDir io;
@@ -138,10 +147,11 @@ inline ToolRun run_tool(const std::string& program, const std::vector<std::strin
   if (!options.cwd.empty()) run = "cd" + shell_words({options.cwd}) + " && " + run;
   // Standard error as a terminal: script gives the program one and copies what it shows.
   if (options.errors_to_terminal) run = "script -qfec" + shell_words({run}) + " /dev/null >" + err;
-  const std::string limit =
-      options.interrupt_after_ms == 0
-          ? "-s KILL 60"
-          : "-k 60 -s INT " + std::to_string(options.interrupt_after_ms / 1000.0);
+  const std::string limit_seconds = kSanitized ? "300" : "30";
+  const std::string limit = options.interrupt_after_ms == 0
+                                ? "-s KILL " + limit_seconds
+                                : "-k " + limit_seconds + " -s INT " +
+                                      std::to_string(options.interrupt_after_ms / 1000.0);
   const int status = std::system(("export ASAN_OPTIONS=allocator_may_return_null=1:exitcode=86 "
                                   "UBSAN_OPTIONS=halt_on_error=1:exitcode=87 "
                                   "TSAN_OPTIONS=halt_on_error=1:exitcode=88; "
@@ -396,14 +406,6 @@ inline Decoded decode(const std::string& stream, size_t capacity) {
   EXPECT_TRUE(agree && window_agrees);
   return steps;
 }
-
-// True when this build runs under a sanitizer, which cannot work under an address space limit.
-constexpr bool kSanitized =
-#if defined(CORVANE_SANITIZED)
-    true;
-#else
-    false;
-#endif
 
 // The folder without the folders that hold something: what they hold shows them.
 inline Paths without_parents(Paths folder) {
