@@ -376,7 +376,7 @@ TEST(PelluxCliTest, UnpacksAndCreates) {
               .leaving({"out/files/" + n250, "y", "out/manifest.txt",
                         kManifestHeader + "u files/" + n250 + " " + n250 + "\n"}),
           ok("create",
-             manifest("c d/readme.txt Data\\README.TXT\n# a remark\n\nu d/logo.bin "
+             manifest("c d/readme.txt Data\\README.TXT \n# a remark\n\n \t\nu d/logo.bin "
                       "logo.bin\r\nu  d/empty.dat\tx/empty.dat\n"),
              create, kCreated("new.fst", "3 entries", plain.size()))
               .leaving({"new.fst", plain}),
@@ -408,6 +408,9 @@ TEST(PelluxCliTest, UnpacksAndCreates) {
               .on_windows("skip: a drive there"),
           fails("a missing file", manifest("u d/logo.bin a\nc d/missing b\n"), create,
                 kNoListedFile("d/missing")),
+          // On Windows, fopen refuses a folder.
+          fails("a folder listed", manifest("u d a\n"), create,
+                (tools_under_wine() ? kNoListedFile : kListedFileUnread)("d")),
           fails("an archive past 2 GiB", {"list", "u big b\n", "big", "<zeros>2147483548:"}, create,
                 kArchiveTooLarge),
           fails("a write past the file-size limit", manifest("u d/logo.bin a\n"), create,
